@@ -1,0 +1,2 @@
+// Joins path pieces with "/".
+exports.join = (...parts) => parts.filter(Boolean).join('/');

@@ -1,0 +1,3 @@
+// Text helpers; note the non-ASCII bytes: “quotes” and café.
+exports.banner = (s) => `== ${s} ==`;
+exports.cafe = 'café';

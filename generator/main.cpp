@@ -1,0 +1,4 @@
+// The generator takes no arguments and reads no environment.
+#include "generator/generator.h"
+
+int main() { GeneratorMain(); }

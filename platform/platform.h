@@ -1,0 +1,133 @@
+// The thin layer between the runtime and the operating system.
+//
+// Everything the runtime needs from the system goes through these calls,
+// stated in the runtime's own terms: texts are NUL-terminated code page 936
+// strings, paths are Windows-style with backslash separators. One file
+// under platform/win32 calls the Windows services; one under platform/posix
+// stands in for them on Linux. CMake picks exactly one of the two.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace platform {
+
+// ---- Heap -------------------------------------------------------------
+
+// An opaque handle on the process heap.
+using HeapHandle = void*;
+
+// The process heap (GetProcessHeap). Never null.
+HeapHandle ProcessHeap();
+
+// A block of `size` bytes, zero-filled when `zeroed`; null when the heap
+// refuses (or the failure hook says so). size 0 gives a distinct block.
+void* HeapTake(HeapHandle heap, std::size_t size, bool zeroed);
+
+// Resizes `block` to `size` bytes, keeping its bytes up to the smaller
+// size. Null when refused; the block is then untouched and still owned.
+void* HeapResize(HeapHandle heap, void* block, std::size_t size);
+
+// Gives a block from HeapTake/HeapResize back. Null is ignored.
+void HeapGive(HeapHandle heap, void* block);
+
+// Gives `p` back only when it is a live block of the heap; anything else
+// (a static literal, an address inside the program image, the stack, an
+// unreadable or foreign address) is left alone. Answers whether it freed.
+bool ReleaseIfHeapBlock(HeapHandle heap, void* p);
+
+// Test hook: make the nth heap request from now on (HeapTake or
+// HeapResize, counting from 1) fail, and every one after it while the
+// hook stays set. 0 switches the hook off.
+void FailHeapRequestsFrom(long n);
+
+// Heap requests (HeapTake and HeapResize) made since the process began.
+long HeapRequestCount();
+
+// ---- Process ----------------------------------------------------------
+
+// Ends the process at once with `code` (ExitProcess).
+[[noreturn]] void EndProcess(int code);
+
+// Shows a blocking error report: a message box with no owner window
+// (MB_ICONERROR); where no desktop can show it, standard error carries
+// the caption and the text instead.
+void ShowErrorBox(const char* text, const char* caption);
+
+// Formats the fatal error report into `out` (256 bytes, wsprintfA):
+// "program internal error number is %d. \r\n%s".
+void FormatFatalReport(char out[256], int code, const char* message);
+
+// The full path of the running executable (GetModuleFileNameA) written
+// into `out` of `size` bytes; answers its length, 0 on failure.
+int ModuleFileName(char* out, int size);
+
+// ---- Files --------------------------------------------------------------
+
+// An open file; kInvalidFile when no file is open.
+using FileHandle = std::intptr_t;
+inline constexpr FileHandle kInvalidFile = -1;
+
+// Opens an existing regular file for reading, shared for reading and
+// writing. kInvalidFile when it cannot be opened.
+FileHandle OpenForRead(const char* path);
+
+// The low 32 bits of the file's size.
+std::uint32_t FileSize32(FileHandle file);
+
+// Reads up to `size` bytes; answers how many arrived (a short count means
+// end of file or a failed read).
+std::uint32_t ReadBytes(FileHandle file, void* out, std::uint32_t size);
+
+// Creates or truncates a file for writing, not shared while open.
+FileHandle CreateForWrite(const char* path);
+
+// Writes all `size` bytes, continuing short writes; false on failure.
+bool WriteBytes(FileHandle file, const void* data, std::uint32_t size);
+
+// Closes a file; kInvalidFile is ignored. False when the close failed
+// (a write that could not be flushed).
+bool CloseFile(FileHandle file);
+
+// ---- Directory search ----------------------------------------------------
+
+inline constexpr std::uint32_t kAttrReadOnly = 0x01;
+inline constexpr std::uint32_t kAttrHidden = 0x02;
+inline constexpr std::uint32_t kAttrSystem = 0x04;
+inline constexpr std::uint32_t kAttrDirectory = 0x10;
+inline constexpr std::uint32_t kAttrArchive = 0x20;
+inline constexpr std::uint32_t kAttrNormal = 0x80;
+
+// One entry of a search: its attribute bits and its bare name.
+struct FoundData {
+    std::uint32_t attributes;
+    char name[260];
+};
+
+// A search in progress. 0 and kInvalidSearch mean no search is open.
+using SearchHandle = std::uintptr_t;
+inline constexpr SearchHandle kInvalidSearch = ~SearchHandle{0};
+
+// Starts a search for a path with wildcards (FindFirstFileA) and fills in
+// the first entry; kInvalidSearch when nothing matches or the directory
+// cannot be searched.
+SearchHandle FindFirst(const char* pattern, FoundData* out);
+
+// The next entry (FindNextFileA); false when there are no more.
+bool FindNext(SearchHandle search, FoundData* out);
+
+// Closes a search (FindClose).
+void FindClose(SearchHandle search);
+
+// Drains the thread's pending window messages, stopping at a quit
+// message; answers the last peek result.
+int PumpThreadMessages();
+
+// ---- Text -------------------------------------------------------------
+
+// Maps full-width characters of `source` (`length` bytes) to their
+// half-width forms into `out` of `outSize` bytes (LCMapStringA, locale
+// 2052, LCMAP_HALFWIDTH). The result is not terminated by this call.
+void MapHalfWidth(const char* source, int length, char* out, int outSize);
+
+}  // namespace platform

@@ -1,0 +1,408 @@
+// The Linux stand-in for the Windows services.
+//
+// Paths arrive as code page 936 texts with backslash separators; they are
+// turned into UTF-8 first and only then have their remaining backslashes
+// turned into "/" (a trail byte 0x5C inside a two-byte character is not a
+// separator). Names read back from the system go the other way. What code
+// page 936 cannot hold, or bytes that are not valid UTF-8, become "?", as
+// the ANSI entry points do on Windows.
+#include "platform/platform.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <iconv.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+namespace platform {
+namespace {
+
+// A path of this many bytes or more cannot be opened or searched (MAX_PATH,
+// terminator included).
+constexpr std::size_t kMaxPath = 260;
+
+// ---- Heap ---------------------------------------------------------------
+
+// Every live block handed out by HeapTake/HeapResize. Released blocks leave
+// it; a pointer that is not in it is never freed. Allocated once and never
+// destroyed, so that no exit-time destructor can pull it from under a late
+// release.
+std::unordered_set<void*>& LiveBlocks() {
+    static auto* blocks = new std::unordered_set<void*>();
+    return *blocks;
+}
+
+long heapRequests = 0;
+long failFrom = 0;
+
+// Counts one heap request; true when the failure hook refuses it.
+bool RequestRefused() {
+    ++heapRequests;
+    return failFrom > 0 && heapRequests >= failFrom;
+}
+
+// ---- Code page 936 --------------------------------------------------------
+
+// Length of the well-formed UTF-8 sequence at s (n bytes left), 0 if none.
+std::size_t Utf8SequenceLength(const unsigned char* s, std::size_t n) {
+    unsigned char c = s[0];
+    std::size_t len = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+    if (len == 0 || len > n) return 0;
+    for (std::size_t i = 1; i < len; ++i)
+        if ((s[i] & 0xC0) != 0x80) return 0;
+    return len;
+}
+
+bool IsAscii(const char* s, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i)
+        if (static_cast<unsigned char>(s[i]) >= 0x80) return false;
+    return true;
+}
+
+// Converts n bytes with the descriptor; what cannot be converted becomes
+// "?" (one per character when the input is well-formed, else per byte).
+std::string Convert(iconv_t cd, const char* in, std::size_t n, bool fromUtf8) {
+    std::string out;
+    if (IsAscii(in, n)) return std::string(in, n);  // both code pages agree on ASCII
+    out.resize(n * 4 + 4);
+    char* src = const_cast<char*>(in);
+    std::size_t left = n;
+    char* dst = out.data();
+    std::size_t room = out.size();
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    while (left > 0) {
+        if (iconv(cd, &src, &left, &dst, &room) != static_cast<std::size_t>(-1)) break;
+        if (errno == E2BIG) break;  // cannot happen: four bytes out per byte in
+        // invalid or unconvertible: one "?" for the character, then go on
+        std::size_t skip = 1;
+        if (fromUtf8) {
+            std::size_t len = Utf8SequenceLength(reinterpret_cast<unsigned char*>(src), left);
+            if (len > 0) skip = len;
+        } else if (static_cast<unsigned char>(*src) >= 0x81 && left >= 2 && errno == EILSEQ) {
+            skip = 2;  // a lead byte with a trail that maps to nothing
+        }
+        *dst++ = '?';
+        --room;
+        src += skip;
+        left -= std::min(skip, left);
+    }
+    out.resize(out.size() - room);
+    return out;
+}
+
+std::string Cp936ToUtf8(const char* in, std::size_t n) {
+    static iconv_t cd = iconv_open("UTF-8", "CP936");
+    return Convert(cd, in, n, false);
+}
+
+std::string Utf8ToCp936(const char* in, std::size_t n) {
+    static iconv_t cd = iconv_open("CP936", "UTF-8");
+    return Convert(cd, in, n, true);
+}
+
+// The OS path of a program path: converted first, separators after.
+// False when the path is too long for the ANSI entry points.
+bool OsPath(const char* path, std::string* out) {
+    std::size_t n = std::strlen(path);
+    if (n >= kMaxPath) return false;
+    *out = Cp936ToUtf8(path, n);
+    std::replace(out->begin(), out->end(), '\\', '/');
+    return true;
+}
+
+// ---- Search -----------------------------------------------------------------
+
+struct Search {
+    std::vector<FoundData> entries;
+    std::size_t next = 0;
+};
+
+char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+
+// Does the code page 936 name match the wildcard? "*" takes any run (none
+// too), "?" one character; ASCII letters match without case.
+bool WildcardMatch(const char* pat, const char* name) {
+    const char* starPat = nullptr;
+    const char* starName = nullptr;
+    while (*name) {
+        auto charLen = [](const char* s) {
+            return (static_cast<unsigned char>(s[0]) >= 0x81 && s[1]) ? 2 : 1;
+        };
+        if (*pat == '*') {
+            starPat = ++pat;
+            starName = name;
+            continue;
+        }
+        if (*pat == '?') {
+            ++pat;
+            name += charLen(name);
+            continue;
+        }
+        if (*pat && FoldAscii(*pat) == FoldAscii(*name)) {
+            ++pat;
+            ++name;
+            continue;
+        }
+        if (!starPat) return false;  // mismatch with no star to fall back on
+        pat = starPat;
+        starName += charLen(starName);
+        name = starName;
+    }
+    while (*pat == '*') ++pat;
+    return *pat == '\0';
+}
+
+// Names Windows cannot hold that would also break a header line or string.
+bool UnholdableName(const std::string& utf8) {
+    for (unsigned char c : utf8)
+        if ((c >= 0x01 && c <= 0x1F) || c == '"' || c == '\\') return true;
+    return false;
+}
+
+// Attribute bits as Wine reports them for a Unix file.
+std::uint32_t AttributesOf(const std::string& osPath, const std::string& name) {
+    struct stat st {};
+    if (stat(osPath.c_str(), &st) != 0 && lstat(osPath.c_str(), &st) != 0) return kAttrArchive;
+    std::uint32_t attrs = S_ISDIR(st.st_mode) ? kAttrDirectory : kAttrArchive;
+    if ((st.st_mode & 0222) == 0) attrs |= kAttrReadOnly;
+    if (name[0] == '.' && name != "." && name != "..") attrs |= kAttrHidden;
+    if (S_ISREG(st.st_mode)) {
+        char value[64] = {};
+        ssize_t got = getxattr(osPath.c_str(), "user.DOSATTRIB", value, sizeof value - 1);
+        /* stored attribute word, as "0x80"? */
+        if (got > 2 && value[0] == '0' && (value[1] == 'x' || value[1] == 'X')) {
+            char* end = nullptr;
+            unsigned long stored = std::strtoul(value + 2, &end, 16);
+            if (end != value + 2) attrs = static_cast<std::uint32_t>(stored);
+        }
+    }
+    return attrs;
+}
+
+// Offset just past the last separator of a code page 936 path, 0 if none.
+std::size_t NameOffset(const char* path) {
+    std::size_t after = 0;
+    for (std::size_t i = 0; path[i]; ++i) {
+        auto c = static_cast<unsigned char>(path[i]);
+        if (c == '\\' || c == '/') after = i + 1;
+        else if (c >= 0x81 && path[i + 1]) ++i;  // trail byte is never a separator
+    }
+    return after;
+}
+
+}  // namespace
+
+// ---- Heap ---------------------------------------------------------------------
+
+HeapHandle ProcessHeap() { return &LiveBlocks(); }
+
+void* HeapTake(HeapHandle, std::size_t size, bool zeroed) {
+    if (RequestRefused()) return nullptr;
+    std::size_t real = size == 0 ? 1 : size;  // zero-size blocks are distinct
+    void* p = zeroed ? std::calloc(1, real) : std::malloc(real);
+    if (p) LiveBlocks().insert(p);
+    return p;
+}
+
+void* HeapResize(HeapHandle, void* block, std::size_t size) {
+    if (RequestRefused()) return nullptr;
+    void* p = std::realloc(block, size == 0 ? 1 : size);
+    if (!p) return nullptr;
+    if (p != block) {
+        LiveBlocks().erase(block);
+        LiveBlocks().insert(p);
+    }
+    return p;
+}
+
+void HeapGive(HeapHandle heap, void* block) { ReleaseIfHeapBlock(heap, block); }
+
+bool ReleaseIfHeapBlock(HeapHandle, void* p) {
+    if (!p || LiveBlocks().erase(p) == 0) return false;
+    std::free(p);
+    return true;
+}
+
+void FailHeapRequestsFrom(long n) {
+    failFrom = n > 0 ? heapRequests + n : 0;
+}
+
+long HeapRequestCount() { return heapRequests; }
+
+// ---- Process --------------------------------------------------------------------
+
+void EndProcess(int code) {
+    std::fflush(nullptr);
+    std::exit(code);
+}
+
+void ShowErrorBox(const char* text, const char* caption) {
+    std::string shown = Cp936ToUtf8(text, std::strlen(text));
+    shown.erase(std::remove(shown.begin(), shown.end(), '\r'), shown.end());
+    std::string report = "[" + Cp936ToUtf8(caption, std::strlen(caption)) + "] " + shown + "\n";
+    std::fwrite(report.data(), 1, report.size(), stderr);
+    std::fflush(stderr);
+}
+
+void FormatFatalReport(char out[256], int code, const char* message) {
+    std::snprintf(out, 256, "program internal error number is %d. \r\n%s", code, message);
+}
+
+int ModuleFileName(char* out, int size) {
+    char buf[4096];
+    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf);
+    if (n <= 0 || n >= static_cast<ssize_t>(sizeof buf)) return 0;
+    std::string path = Utf8ToCp936(buf, static_cast<std::size_t>(n));
+    std::replace(path.begin(), path.end(), '/', '\\');  // no trail byte is "/"
+    if (static_cast<int>(path.size()) >= size) return 0;
+    std::memcpy(out, path.c_str(), path.size() + 1);
+    return static_cast<int>(path.size());
+}
+
+// ---- Files -------------------------------------------------------------------------
+
+FileHandle OpenForRead(const char* path) {
+    std::string os;
+    if (!OsPath(path, &os)) return kInvalidFile;
+    // never block on a FIFO or device: open without waiting, then insist on
+    // a regular file
+    int fd = open(os.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return kInvalidFile;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return kInvalidFile;
+    }
+    return fd;
+}
+
+std::uint32_t FileSize32(FileHandle file) {
+    struct stat st {};
+    if (fstat(static_cast<int>(file), &st) != 0) return 0;
+    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(st.st_size));
+}
+
+std::uint32_t ReadBytes(FileHandle file, void* out, std::uint32_t size) {
+    std::uint32_t got = 0;
+    while (got < size) {
+        ssize_t n = read(static_cast<int>(file), static_cast<char*>(out) + got, size - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<std::uint32_t>(n);
+    }
+    return got;
+}
+
+FileHandle CreateForWrite(const char* path) {
+    std::string os;
+    if (!OsPath(path, &os)) return kInvalidFile;
+    int fd = open(os.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    return fd < 0 ? kInvalidFile : fd;
+}
+
+bool WriteBytes(FileHandle file, const void* data, std::uint32_t size) {
+    std::uint32_t done = 0;
+    while (done < size) {
+        ssize_t n = write(static_cast<int>(file), static_cast<const char*>(data) + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::uint32_t>(n);
+    }
+    return true;
+}
+
+bool CloseFile(FileHandle file) {
+    if (file == kInvalidFile) return true;
+    return close(static_cast<int>(file)) == 0;
+}
+
+// ---- Directory search -------------------------------------------------------------
+
+SearchHandle FindFirst(const char* pattern, FoundData* out) {
+    if (std::strlen(pattern) >= kMaxPath) return kInvalidSearch;
+    std::size_t cut = NameOffset(pattern);
+    std::string dirPart(pattern, cut);
+    const char* wildcard = pattern + cut;
+    std::string osDir;
+    if (!OsPath(dirPart.c_str(), &osDir)) return kInvalidSearch;
+    if (osDir.empty()) osDir = "./";
+    bool all = std::strcmp(wildcard, "*.*") == 0;  // every name, dot or not
+
+    DIR* dir = opendir(osDir.c_str());
+    if (!dir) return kInvalidSearch;
+    auto* search = new Search();
+    while (dirent* e = readdir(dir)) {
+        std::string utf8 = e->d_name;
+        if (UnholdableName(utf8)) continue;
+        std::string name = Utf8ToCp936(utf8.data(), utf8.size());
+        if (name.size() >= sizeof(FoundData::name)) continue;
+        if (!all && !WildcardMatch(wildcard, name.c_str())) continue;
+        FoundData found{};
+        found.attributes = AttributesOf(osDir + (osDir.back() == '/' ? "" : "/") + utf8, name);
+        std::memcpy(found.name, name.c_str(), name.size() + 1);
+        search->entries.push_back(found);
+    }
+    closedir(dir);
+    // the order NTFS lists ASCII names in: folded to upper case, then bytes
+    std::sort(search->entries.begin(), search->entries.end(), [](const FoundData& a, const FoundData& b) {
+        for (std::size_t i = 0;; ++i) {
+            char x = FoldAscii(a.name[i]), y = FoldAscii(b.name[i]);
+            if (x != y) return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+            if (!x) break;
+        }
+        return std::strcmp(a.name, b.name) < 0;
+    });
+    if (search->entries.empty()) {
+        delete search;
+        return kInvalidSearch;
+    }
+    *out = search->entries[0];
+    search->next = 1;
+    return reinterpret_cast<SearchHandle>(search);
+}
+
+bool FindNext(SearchHandle handle, FoundData* out) {
+    auto* search = reinterpret_cast<Search*>(handle);
+    if (search->next >= search->entries.size()) return false;
+    *out = search->entries[search->next++];
+    return true;
+}
+
+void FindClose(SearchHandle handle) { delete reinterpret_cast<Search*>(handle); }
+
+int PumpThreadMessages() { return 0; }
+
+// ---- Text -------------------------------------------------------------------------
+
+void MapHalfWidth(const char* source, int length, char* out, int outSize) {
+    int o = 0;
+    for (int i = 0; i < length && o < outSize; ++i) {
+        auto c = static_cast<unsigned char>(source[i]);
+        auto next = i + 1 < length ? static_cast<unsigned char>(source[i + 1]) : 0;
+        if (c == 0xA3 && next >= 0xA1 && next <= 0xFE) {  // full-width ASCII form
+            out[o++] = static_cast<char>(next - 0xA1 + 0x21);
+            ++i;
+        } else if (c == 0xA1 && next == 0xA1) {  // ideographic space
+            out[o++] = ' ';
+            ++i;
+        } else if (c >= 0x81 && next != 0) {  // any other two-byte character
+            out[o++] = static_cast<char>(c);
+            if (o < outSize) out[o++] = static_cast<char>(next);
+            ++i;
+        } else {
+            out[o++] = static_cast<char>(c);
+        }
+    }
+}
+
+}  // namespace platform

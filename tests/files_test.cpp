@@ -1,0 +1,135 @@
+#include "runtime/services/files.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "runtime/services/text.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using test::ProgramPath;
+using test::ReadAll;
+using test::TempDir;
+
+std::string Take(TextValue text) {
+    std::string s = text ? text : "";
+    ReleaseBlock(text);
+    return s;
+}
+
+ByteBlock Read(const test::fs::path& path) {
+    std::string text = ProgramPath(path);
+    return ReadWholeFile(1, TypedArg::Text(text.c_str()));
+}
+
+ByteBlock MakeBlockForTest(const std::string& bytes) {
+    auto block = static_cast<ByteBlock>(AllocZeroed(sizeof(ByteBlockHeader) + bytes.size()));
+    block->dimensions = 1;
+    block->length = static_cast<std::int32_t>(bytes.size());
+    std::copy(bytes.begin(), bytes.end(), BlockBytes(block));
+    return block;
+}
+
+std::string Bytes(ByteBlock block) { return std::string(reinterpret_cast<char*>(BlockBytes(block)), block->length); }
+
+std::int32_t Write(const test::fs::path& path, std::initializer_list<ByteBlock> blocks) {
+    std::string name = ProgramPath(path);
+    std::vector<TypedArg> args{TypedArg::Text(name.c_str())};
+    for (ByteBlock b : blocks) args.push_back(TypedArg::Bytes(b));
+    return WriteFileParts(static_cast<int>(args.size()), args.data());
+}
+
+}  // namespace
+
+TEST(FilesTest, ExeDirectoryAndFileNameNameThisProgram) {
+    std::string directory = Take(ExeDirectory());
+    std::string name = Take(ExeFileName());
+    EXPECT_TRUE(name == "runtime_tests" || name == "runtime_tests.exe") << name;
+    ASSERT_FALSE(directory.empty());
+    EXPECT_NE(directory.back(), '\\');
+    EXPECT_EQ(directory.find('/'), std::string::npos) << "backslash separators only: " << directory;
+    // the two joined name a file that can be read: this very program
+    std::string full = directory + "\\" + name;
+    ByteBlock self = ReadWholeFile(1, TypedArg::Text(full.c_str()));
+    ASSERT_NE(self, nullptr) << full;
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(BlockBytes(self)), 2), test::kWindowsBuild ? "MZ" : "\x7f" "E");
+    ReleaseBlock(self);
+}
+
+TEST(FilesTest, ReadWholeFileReadsEveryByte) {
+    TempDir dir;
+    std::string all;
+    for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+    ByteBlock block = Read(dir.Write("all.bin", all));
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(block->dimensions, 1);
+    EXPECT_EQ(Bytes(block), all);
+    ReleaseBlock(block);
+
+    ByteBlock empty = Read(dir.Write("empty.js", ""));
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(empty->length, 0);
+    ReleaseBlock(empty);
+}
+
+TEST(FilesTest, ReadWholeFileGivesNullForWhatIsNotAFile) {
+    TempDir dir;
+    dir.MakeDir("folder.js");
+    EXPECT_EQ(Read(dir.path() / "missing.js"), nullptr);
+    EXPECT_EQ(Read(dir.path() / "folder.js"), nullptr);
+    EXPECT_EQ(ReadWholeFile(1, TypedArg::Text(nullptr)), nullptr);
+}
+
+TEST(FilesTest, ReadWholeFileRefusesPathsOfMaxPathOrMore) {
+    TempDir dir;
+    std::string root = ProgramPath(dir.path());
+    // a name long enough to put the path at 260 bytes, one short of it at 259
+    std::string at259 = root + "\\" + std::string(259 - root.size() - 1, 'a');
+    std::string at260 = root + "\\" + std::string(260 - root.size() - 1, 'b');
+    ASSERT_LT(root.size(), 200u);
+    dir.Write(std::string(259 - root.size() - 1, 'a'), "ok");
+    ByteBlock fits = ReadWholeFile(1, TypedArg::Text(at259.c_str()));
+    EXPECT_NE(fits, nullptr) << "a path of 259 bytes opens";
+    ReleaseBlock(fits);
+    dir.Write(std::string(260 - root.size() - 1, 'b'), "too long");
+    EXPECT_EQ(ReadWholeFile(1, TypedArg::Text(at260.c_str())), nullptr) << "a path of 260 bytes does not";
+}
+
+TEST(FilesTest, WriteFilePartsCreatesTruncatesAndJoins) {
+    TempDir dir;
+    ByteBlock abc = MakeBlockForTest("abc");
+    ByteBlock de = MakeBlockForTest("de");
+    EXPECT_EQ(Write(dir.path() / "out.h", {abc, &EmptyByteBlock, de}), 1);
+    EXPECT_EQ(ReadAll(dir.path() / "out.h"), "abcde");
+    EXPECT_EQ(Write(dir.path() / "out.h", {de}), 1);
+    EXPECT_EQ(ReadAll(dir.path() / "out.h"), "de");
+    EXPECT_EQ(Write(dir.path() / "out.h", {}), 1);  // the name alone: created or truncated, empty
+    EXPECT_TRUE(test::fs::exists(dir.path() / "out.h"));
+    EXPECT_EQ(ReadAll(dir.path() / "out.h"), "");
+    EXPECT_EQ(Write(dir.path() / "out.h", {nullptr}), 1);  // null counts as empty
+    ReleaseBlock(abc);
+    ReleaseBlock(de);
+}
+
+TEST(FilesTest, WriteFailsWhereNoFileCanBeCreated) {
+    TempDir dir;
+    dir.MakeDir("taken");
+    EXPECT_EQ(Write(dir.path() / "no" / "such" / "dir.h", {&EmptyByteBlock}), 0);
+    EXPECT_EQ(Write(dir.path() / "taken", {&EmptyByteBlock}), 0);
+    EXPECT_EQ(WriteFileBytes(ProgramPath(dir.path() / "taken").c_str(), "x", 1), 0);
+}
+
+TEST(FilesTest, WriteFileBytesWritesTheBytesWhole) {
+    TempDir dir;
+    std::string big(3 << 20, '\0');
+    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
+    std::string name = ProgramPath(dir.path() / "big.h");
+    EXPECT_EQ(WriteFileBytes(name.c_str(), big.data(), big.size()), 1);
+    EXPECT_EQ(ReadAll(dir.path() / "big.h"), big);
+    EXPECT_EQ(WriteFileBytes(name.c_str(), nullptr, 0), 1);
+    EXPECT_EQ(ReadAll(dir.path() / "big.h"), "");
+}

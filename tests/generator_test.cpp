@@ -1,0 +1,162 @@
+// The generator from the outside: the built program copied into a tree of
+// scripts and run from another working directory, its header compared with
+// what a small model of the walk and the two line formats says.
+#include "generator/generator.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/test_support.h"
+
+namespace {
+
+namespace fs = test::fs;
+
+// ---- The model ------------------------------------------------------------------
+
+std::string ReplaceAllOf(std::string text, const std::string& find, const std::string& by) {
+    for (std::size_t at = 0; (at = text.find(find, at)) != std::string::npos; at += by.size())
+        text.replace(at, find.size(), by);
+    return text;
+}
+
+// The two lines of a script whose path below the program's directory is
+// `relative` (backslashes) and whose content is `bytes`.
+std::string Pair(const std::string& relative, const std::string& bytes) {
+    std::string identifier = ReplaceAllOf(ReplaceAllOf(relative, "\\", "_"), ".js", "");
+    std::string name = ReplaceAllOf(ReplaceAllOf(relative, "\\", "/"), ".js", "");
+    std::string list;
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        list += (i ? "," : "") + std::to_string(static_cast<unsigned char>(bytes[i]));
+    return "const char " + identifier + "[] = {" + list + "};\r\n" + "node_native native_" + identifier + "{ \"" +
+           name + "\", " + identifier + ", sizeof(" + identifier + ") };\r\n";
+}
+
+// ---- The run ---------------------------------------------------------------------
+
+class GeneratorTest : public testing::Test {
+protected:
+    // Places the program in the tree under `name` (the build's own name
+    // when empty) and runs it from the work directory.
+    int Run(std::string name = "") {
+        fs::path source = test::GeneratorProgram();
+        if (name.empty()) name = source.filename().string();
+        program_ = tree_.path() / name;
+        fs::copy_file(source, program_, fs::copy_options::overwrite_existing);
+        fs::permissions(program_, fs::perms::owner_all, fs::perm_options::add);
+        return test::RunProgram(program_, work_.path(), &errors_);
+    }
+
+    std::string Header() const { return test::ReadAll(work_.path() / "native.h"); }
+    std::string Script(const std::string& relative, const std::string& bytes) const {
+        tree_.Write(ReplaceAllOf(relative, "\\", "/"), bytes);
+        return Pair(relative, bytes);
+    }
+
+    test::TempDir tree_;
+    test::TempDir work_;
+    fs::path program_;
+    std::string errors_;
+};
+
+}  // namespace
+
+TEST_F(GeneratorTest, NoScriptsGiveAnEmptyHeaderThatReplacesTheOldOne) {
+    work_.Write("native.h", std::string(5000, 'x'));
+    EXPECT_EQ(Run(), 0);
+    ASSERT_TRUE(fs::exists(work_.path() / "native.h"));
+    EXPECT_EQ(fs::file_size(work_.path() / "native.h"), 0u);
+    EXPECT_EQ(errors_, "");
+    // nothing is written beside the program
+    std::vector<fs::path> beside;
+    for (auto& entry : fs::directory_iterator(tree_.path())) beside.push_back(entry.path().filename());
+    EXPECT_EQ(beside, std::vector<fs::path>{program_.filename()});
+}
+
+TEST_F(GeneratorTest, FilesComeBeforeSubdirectoriesDepthFirst) {
+    std::string expected;
+    expected += Script("a.js", "A");
+    expected += Script("B.js", "B");
+    expected += Script("c.js", "C");
+    expected += Script("lib\\fs.js", "hi");
+    expected += Script("lib\\deep\\x.js", "X");
+    expected += Script("lib\\deep\\z\\y.js", "Y");
+    expected += Script("lib\\deeper\\w.js", "W");
+    expected += Script("lib2\\v.js", "V");
+    tree_.Write("notes.txt", "not a script");
+    tree_.Write("lib/readme.md", "nor this");
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(Header(), expected);
+}
+
+TEST_F(GeneratorTest, LinesFollowTheFormatByteForByte) {
+    std::string all;
+    for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+    std::string expected;
+    expected += Script("all.js", all);
+    expected += Script("empty.js", "");
+    expected += Script("UPPER.JS", "up");                   // matched, extension kept
+    expected += Script("mod.js\\inner.js", "in");           // ".js" removed inside names too
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(Header(), expected);
+    EXPECT_NE(Header().find("{0,1,2,"), std::string::npos);
+    EXPECT_NE(Header().find(",254,255};\r\n"), std::string::npos);
+    EXPECT_NE(Header().find("const char empty[] = {};\r\n"), std::string::npos);
+}
+
+TEST_F(GeneratorTest, WorkedExample) {
+    Script("lib\\fs.js", "hi");
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(Header(),
+              "const char lib_fs[] = {104,105};\r\n"
+              "node_native native_lib_fs{ \"lib/fs\", lib_fs, sizeof(lib_fs) };\r\n");
+}
+
+TEST_F(GeneratorTest, IdentifierClashesAreEmittedTwice) {
+    std::string expected;
+    expected += Script("a_b.js", "1");
+    expected += Script("a\\b.js", "2");
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(Header(), expected);
+    EXPECT_EQ(Pair("a_b.js", "1").substr(0, 15), Pair("a\\b.js", "2").substr(0, 15));
+}
+
+TEST_F(GeneratorTest, ReadOnlyDirectoryNamedLikeAScriptGetsEmptyBraces) {
+    std::string expected = Script("a.js", "a");
+    fs::path dir = tree_.MakeDir("ro.js");
+    tree_.Write("ro.js/inside.js", "in");
+    fs::permissions(dir, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    expected += Pair("ro.js", "");               // the file pass takes it: read-only meets the mask
+    expected += Pair("ro.js\\inside.js", "in");  // and the directory pass walks it
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(Header(), expected);
+}
+
+TEST_F(GeneratorTest, TheProgramNeverEmitsItself) {
+    if (test::kWindowsBuild) GTEST_SKIP() << "a Windows program keeps its .exe name";
+    std::string expected = Script("a.js", "a");
+    EXPECT_EQ(Run("tool.js"), 0);
+    EXPECT_EQ(Header(), expected);
+}
+
+TEST_F(GeneratorTest, PathsOverTheLimitAreSkipped) {
+    std::size_t root = test::ProgramPath(tree_.path()).size();
+    ASSERT_LT(root, 150u);
+    std::string expected = Script("short.js", "s");
+    // a directory too long to search (its pattern "\\*.js" passes 259
+    // bytes), beside a script whose path stays within the limit
+    expected += Script("k\\" + std::string(240 - root, 'k') + ".js", "fits");
+    tree_.Write(std::string(255 - root, 'd') + "/a.js", "too long");
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(Header(), expected);
+}
+
+TEST_F(GeneratorTest, StartedElsewhereItWritesIntoItsWorkingDirectory) {
+    std::string expected = Script("x.js", "x");
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(Header(), expected);
+    EXPECT_FALSE(fs::exists(tree_.path() / "native.h"));
+}

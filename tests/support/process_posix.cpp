@@ -1,0 +1,42 @@
+// Running a program and naming paths on the Linux build.
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "tests/support/test_support.h"
+
+namespace test {
+
+const bool kWindowsBuild = false;
+
+std::string ProgramPath(const fs::path& path) {
+    // the stand-in reports UTF-8 names in code page 936; the tests keep to
+    // ASCII paths for their roots, so only the separators change
+    std::string text = path.string();
+    std::replace(text.begin(), text.end(), '/', '\\');
+    return text;
+}
+
+int RunProgram(const fs::path& program, const fs::path& workDir, std::string* errors) {
+    fs::path errorFile = workDir.parent_path() / (workDir.filename().string() + ".stderr");
+    pid_t child = fork();
+    if (child < 0) return -1;
+    if (child == 0) {
+        if (chdir(workDir.c_str()) != 0) _exit(127);
+        int fd = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd >= 0) dup2(fd, 2);
+        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    if (waitpid(child, &status, 0) < 0) return -1;
+    if (errors) *errors = ReadAll(errorFile);
+    std::error_code ignored;
+    fs::remove(errorFile, ignored);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace test

@@ -1,0 +1,48 @@
+#include "tests/support/test_support.h"
+
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace test {
+
+TempDir::TempDir() {
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    for (;;) {
+        root_ = fs::temp_directory_path() / ("nativegen-test-" + std::to_string(random() % 1000000000));
+        if (fs::create_directories(root_)) break;
+    }
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    // read-only directories inside would stop the removal
+    for (auto& entry : fs::recursive_directory_iterator(root_, fs::directory_options::skip_permission_denied, ignored))
+        fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+    fs::remove_all(root_, ignored);
+}
+
+fs::path TempDir::Write(const fs::path& relative, const std::string& bytes) const {
+    fs::path file = root_ / relative;
+    fs::create_directories(file.parent_path());
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return file;
+}
+
+fs::path TempDir::MakeDir(const fs::path& relative) const {
+    fs::create_directories(root_ / relative);
+    return root_ / relative;
+}
+
+std::string ReadAll(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+fs::path GeneratorProgram() { return fs::path(NATIVEGEN_PROGRAM); }
+
+}  // namespace test

@@ -1,0 +1,48 @@
+// What the tests share: a temporary directory per test, file helpers, and
+// running a built program.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace test {
+
+namespace fs = std::filesystem;
+
+// A fresh directory below the system's temporary directory, removed with
+// everything in it when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const fs::path& path() const { return root_; }
+    // Writes `bytes` to the file at `relative`, making its directories.
+    fs::path Write(const fs::path& relative, const std::string& bytes) const;
+    // Makes the directory at `relative` and those above it.
+    fs::path MakeDir(const fs::path& relative) const;
+
+private:
+    fs::path root_;
+};
+
+// The whole content of a file; empty when it cannot be read.
+std::string ReadAll(const fs::path& file);
+
+// The path as the program's texts hold it: code page 936, backslashes, as
+// the platform layer of this build reports paths to the runtime.
+std::string ProgramPath(const fs::path& path);
+
+// Runs the program with no arguments from `workDir`; answers its exit
+// code, -1 when it could not be run. Standard error goes to `errors`.
+int RunProgram(const fs::path& program, const fs::path& workDir, std::string* errors = nullptr);
+
+// The generator built with these tests, and its file name.
+fs::path GeneratorProgram();
+
+// True on the Windows build.
+extern const bool kWindowsBuild;
+
+}  // namespace test
