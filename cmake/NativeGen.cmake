@@ -30,7 +30,7 @@ function(nativegen_header out_var)
     COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} ${placed}
     COMMAND ${CMAKE_COMMAND} -E rm -f ${placed}
     WORKING_DIRECTORY ${ARG_OUTPUT_DIR}
-    DEPENDS ${ARG_GENERATOR} ${scripts}
+    DEPENDS ${ARG_GENERATOR} ${scripts} ${listing}
     COMMENT "Embedding the scripts under ${ARG_SCRIPT_ROOT}"
     VERBATIM)
   set(${out_var} ${header} PARENT_SCOPE)

@@ -30,7 +30,7 @@ std::vector<std::int32_t> ArrayOf(std::int32_t count, const std::vector<unsigned
     std::vector<std::int32_t> words(2 + (raw.size() + 3) / 4, 0);
     words[0] = 1;
     words[1] = count;
-    std::memcpy(words.data() + 2, raw.data(), raw.size());
+    if (!raw.empty()) std::memcpy(words.data() + 2, raw.data(), raw.size());
     return words;
 }
 

@@ -124,6 +124,7 @@ TEST_F(GeneratorTest, IdentifierClashesAreEmittedTwice) {
 }
 
 TEST_F(GeneratorTest, ReadOnlyDirectoryNamedLikeAScriptGetsEmptyBraces) {
+    if (test::kWindowsBuild) GTEST_SKIP() << "Wine keeps no read-only bit on directories";
     std::string expected = Script("a.js", "a");
     fs::path dir = tree_.MakeDir("ro.js");
     tree_.Write("ro.js/inside.js", "in");

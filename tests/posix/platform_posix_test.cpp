@@ -157,6 +157,17 @@ TEST(PosixPlatformTest, SearchesOfMaxPathOrMoreFail) {
     EXPECT_FALSE(List(pattern).empty()) << "259 bytes still search";
 }
 
+TEST(PosixPlatformTest, FilesOfMaxPathOrMoreCannotBeOpened) {
+    TempDir dir;
+    std::string root = ProgramPath(dir.path());
+    std::string name(260 - root.size() - 1, 'b');
+    dir.Write(name, "too long");
+    std::string at260 = root + "\\" + name;
+    ASSERT_EQ(at260.size(), 260u);
+    EXPECT_EQ(Read(at260), nullptr);
+    EXPECT_EQ(platform::CreateForWrite(at260.c_str()), platform::kInvalidFile);
+}
+
 TEST(PosixPlatformTest, ModulePathHasBackslashesAndNoDrive) {
     char path[260];
     int n = platform::ModuleFileName(path, sizeof path);
