@@ -23,6 +23,12 @@ function(nativegen_header out_var)
   endif()
   file(GLOB_RECURSE scripts CONFIGURE_DEPENDS "${ARG_SCRIPT_ROOT}/*.js")
   set(header "${ARG_OUTPUT_DIR}/native.h")
+  # The list of scripts, rewritten only when it changes: a script added or
+  # removed makes the header stale even when every file in the tree is
+  # older than it.
+  set(listing "${ARG_OUTPUT_DIR}/native.h.scripts")
+  string(REPLACE ";" "\n" lines "${scripts}")
+  file(CONFIGURE OUTPUT ${listing} CONTENT "${lines}\n" @ONLY)
   add_custom_command(
     OUTPUT ${header}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${ARG_OUTPUT_DIR}
