@@ -1,0 +1,105 @@
+#!/usr/bin/env python3
+"""Writes a benchmark corpus: JS-like text in a tree of directories,
+the same bytes for the same name and seed on every machine.
+
+    corpus.py NAME DIR [--seed N]
+
+Corpora: c100 (200 files of 500 KB over 4 directories), s100k (100,000 files
+of 1 KB in 1,000 directories, 10 levels deep in places), m25, m50, m100,
+m200 (a doubling series of 500 KB files), tiny (a seconds-long smoke).
+"""
+import argparse
+import os
+import random
+import sys
+
+KEYWORDS = ("function", "const", "let", "var", "return", "if", "else", "for", "while", "new",
+            "this", "typeof", "await", "async", "class", "extends", "import", "export", "null")
+WORDS = ("value", "index", "buffer", "module", "exports", "require", "length", "result",
+         "callback", "options", "handler", "stream", "native", "binding", "path", "error")
+NON_ASCII = ("café", "naïve", "“quoted”", "中文", "日本語", "Ωmega", "→", "…")
+
+
+def make_pool(rng, size):
+    """About `size` bytes of JS-like text: keywords, identifiers, numbers,
+    strings, comments and some non-ASCII bytes."""
+    out = []
+    total = 0
+    while total < size:
+        kind = rng.random()
+        if kind < 0.30:
+            piece = rng.choice(KEYWORDS) + " "
+        elif kind < 0.55:
+            piece = rng.choice(WORDS) + rng.choice(("", "_", "")) + rng.choice(("", str(rng.randrange(100))))
+            piece += rng.choice((" = ", "(", ").", ", ", ";\n", " + "))
+        elif kind < 0.70:
+            piece = str(rng.randrange(1 << rng.randrange(1, 31))) + rng.choice((";\n", ", ", " * "))
+        elif kind < 0.82:
+            piece = "'" + " ".join(rng.choice(WORDS) for _ in range(rng.randrange(1, 5))) + "'"
+        elif kind < 0.92:
+            piece = "// " + " ".join(rng.choice(WORDS + NON_ASCII) for _ in range(rng.randrange(2, 9))) + "\n"
+        elif kind < 0.97:
+            piece = "{\n  " if rng.random() < 0.5 else "\n}\n"
+        else:
+            piece = "/* " + rng.choice(NON_ASCII) + " */ "
+        data = piece.encode("utf-8")
+        out.append(data)
+        total += len(data)
+    return b"".join(out)
+
+
+def write_files(rng, pool, root, directories, count, size):
+    """`count` files of `size` bytes, spread over the directories in turn,
+    each a slice of the pool at a seeded offset."""
+    for i in range(count):
+        directory = directories[i % len(directories)]
+        os.makedirs(os.path.join(root, directory), exist_ok=True)
+        start = rng.randrange(len(pool) - size)
+        with open(os.path.join(root, directory, "f%05d.js" % i), "wb") as f:
+            f.write(pool[start:start + size])
+
+
+def deep_directories(rng, count, depth):
+    """`count` directory paths forming a tree at most `depth` levels deep,
+    the first chain going all the way down."""
+    paths = [""]
+    depths = [0]
+    for i in range(1, count + 1):
+        if i <= depth:
+            parent = i - 1  # one chain reaches the full depth
+        else:
+            parent = rng.choice([p for p in range(len(paths)) if depths[p] < depth] if i % 50 == 0
+                                else range(max(0, len(paths) - 200), len(paths)))
+            while depths[parent] >= depth:
+                parent = rng.randrange(len(paths))
+        paths.append(os.path.join(paths[parent], "d%d" % i))
+        depths.append(depths[parent] + 1)
+    return paths[1:]
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("name")
+    parser.add_argument("dir")
+    parser.add_argument("--seed", type=int, default=1)
+    args = parser.parse_args()
+    rng = random.Random("%s/%d" % (args.name, args.seed))
+    series = {"m25": 50, "m50": 100, "m100": 200, "m200": 400}
+    if args.name == "c100":
+        pool = make_pool(rng, 4 << 20)
+        write_files(rng, pool, args.dir, ["core", "lib", "lib/internal", "vendor"], 200, 500 * 1000)
+    elif args.name in series:
+        pool = make_pool(rng, 4 << 20)
+        write_files(rng, pool, args.dir, ["a", "b", "b/c", "d"], series[args.name], 500 * 1000)
+    elif args.name == "s100k":
+        pool = make_pool(rng, 1 << 20)
+        write_files(rng, pool, args.dir, deep_directories(rng, 1000, 10), 100000, 1000)
+    elif args.name == "tiny":
+        pool = make_pool(rng, 1 << 18)
+        write_files(rng, pool, args.dir, ["", "a", "a/b"], 30, 20 * 1000)
+    else:
+        sys.exit("unknown corpus: " + args.name)
+
+
+if __name__ == "__main__":
+    main()

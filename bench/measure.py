@@ -1,0 +1,63 @@
+#!/usr/bin/env python3
+"""Runs commands side by side, alternating them, and prints a markdown
+table of medians: wall and CPU seconds, peak resident memory, input MB/s,
+and each command's time over the first one's.
+
+    measure.py --input-bytes N --runs 5 --warmup 1 NAME=COMMAND ...
+
+Each command runs through /bin/sh; its resources are those wait4 reports
+for that shell and everything it waited for.
+"""
+import argparse
+import os
+import statistics
+import subprocess
+import time
+
+
+def run_once(command):
+    start = time.perf_counter()
+    child = subprocess.Popen(["/bin/sh", "-c", command], stdin=subprocess.DEVNULL)
+    _, status, usage = os.wait4(child.pid, 0)
+    wall = time.perf_counter() - start
+    child.returncode = os.waitstatus_to_exitcode(status)
+    if child.returncode != 0:
+        raise SystemExit("failed (%d): %s" % (child.returncode, command))
+    return wall, usage.ru_utime + usage.ru_stime, usage.ru_maxrss * 1024
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--input-bytes", type=int, required=True)
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--warmup", type=int, default=1)
+    parser.add_argument("commands", nargs="+", help="NAME=COMMAND")
+    args = parser.parse_args()
+    commands = [c.split("=", 1) for c in args.commands]
+    results = {name: [] for name, _ in commands}
+    for round_ in range(args.warmup + args.runs):
+        for name, command in commands:  # alternated, so drift hits all alike
+            measured = run_once(command)
+            if round_ >= args.warmup:
+                results[name].append(measured)
+
+    def median(name, i):
+        return statistics.median(r[i] for r in results[name])
+
+    first = commands[0][0]
+    print("| command | wall s | CPU s | peak RSS MiB | input MB/s | time / %s |" % first)
+    print("|---|---:|---:|---:|---:|---:|")
+    for name, _ in commands:
+        wall = median(name, 0)
+        print("| %s | %.3f | %.3f | %.1f | %.0f | %.3f |" % (
+            name, wall, median(name, 1), max(r[2] for r in results[name]) / 2**20,
+            args.input_bytes / 1e6 / wall, wall / median(first, 0)))
+    # machine-readable medians for the caller's checks
+    with open(os.environ.get("MEASURE_OUT", os.devnull), "w") as out:
+        for name, _ in commands:
+            out.write("%s %.6f %.6f %d\n" % (name, median(name, 0), median(name, 1),
+                                             max(r[2] for r in results[name])))
+
+
+if __name__ == "__main__":
+    main()
