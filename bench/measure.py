@@ -3,7 +3,11 @@
 table of medians: wall and CPU seconds, peak resident memory, input MB/s,
 and each command's time over the first one's.
 
-    measure.py --input-bytes N --runs 5 --warmup 1 NAME=COMMAND ...
+    measure.py --input-bytes N --runs 5 --warmup 1 [--between CMD] NAME=COMMAND ...
+
+--between runs, untimed, before every timed command (say, to remove the
+outputs and flush dirty pages, so that one command's writeback does not
+slow the next).
 
 Each command runs through /bin/sh; its resources are those wait4 reports
 for that shell and everything it waited for.
@@ -31,12 +35,15 @@ def main():
     parser.add_argument("--input-bytes", type=int, required=True)
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--warmup", type=int, default=1)
+    parser.add_argument("--between", default="")
     parser.add_argument("commands", nargs="+", help="NAME=COMMAND")
     args = parser.parse_args()
     commands = [c.split("=", 1) for c in args.commands]
     results = {name: [] for name, _ in commands}
     for round_ in range(args.warmup + args.runs):
         for name, command in commands:  # alternated, so drift hits all alike
+            if args.between:
+                subprocess.run(["/bin/sh", "-c", args.between], check=True)
             measured = run_once(command)
             if round_ >= args.warmup:
                 results[name].append(measured)

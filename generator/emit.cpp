@@ -8,61 +8,14 @@
 
 namespace {
 
-// ---- The header text --------------------------------------------------------
-//
-// OutputText is one block that grows geometrically, so appending costs
-// amortised constant time per byte; the length and the block's size are
-// kept beside it. Invariant: while OutputText is not null it is terminated
-// at outputLength and outputCapacity bytes long, outputLength <
-// outputCapacity. Whenever OutputText is null (at start, after the exit
-// hook) both counts are taken as 0.
-
-std::size_t outputLength = 0;
-std::size_t outputCapacity = 0;
-
-constexpr std::size_t kFirstOutputBlock = 64 * 1024;
-
-// Room for `extra` more bytes (and the terminator) at the end of the text;
-// answers where they go.
-char* ReserveOutput(std::size_t extra) {
-    if (!OutputText) outputLength = outputCapacity = 0;
-    std::size_t needed = outputLength + extra + 1;
-    if (needed > outputCapacity) {
-        std::size_t grown = std::max({needed, outputCapacity * 2, kFirstOutputBlock});
-        OutputText = OutputText ? static_cast<char*>(ResizeBlock(const_cast<char*>(OutputText), grown))
-                                : static_cast<char*>(AllocZeroed(grown));
-        outputCapacity = grown;
-    }
-    return const_cast<char*>(OutputText) + outputLength;
-}
-
-// Takes `count` bytes written after the text into it.
-void CommitOutput(std::size_t count) {
-    outputLength += count;
-    const_cast<char*>(OutputText)[outputLength] = '\0';
-}
-
-// Appends the texts in order.
-void AppendOutput(std::initializer_list<TextValue> parts) {
-    std::size_t total = 0;
-    for (TextValue part : parts) total += static_cast<std::size_t>(TextLength(part));
-    char* at = ReserveOutput(total);
-    for (TextValue part : parts) {
-        std::size_t n = static_cast<std::size_t>(TextLength(part));
-        std::memcpy(at, part, n);
-        at += n;
-    }
-    CommitOutput(total);
-}
-
 // ---- Byte lists -----------------------------------------------------------------
 
-// The text of each byte value followed by a comma, made once with the
-// runtime's own conversions (a byte read as an integer, that integer as
-// decimal text), so that formatting a byte is a four-byte copy.
+// The text of each byte value behind a comma, made once with the runtime's
+// own conversions (a byte read as an integer, that integer as decimal
+// text), so that formatting a byte is one four-byte copy.
 struct ByteText {
-    char text[4];
-    unsigned char length;  // digits and the comma
+    char text[4];          // ",255" at most
+    unsigned char length;  // the comma and the digits
 };
 
 const ByteText* ByteTexts() {
@@ -73,8 +26,8 @@ const ByteText* ByteTexts() {
             std::int32_t value = ToInteger(1, TypedArg::Word(b, TypeTag::Byte));
             TextValue digits = ToText(1, TypedArg::Int(value));
             std::int32_t n = TextLength(digits);
-            std::memcpy(table[b].text, digits, static_cast<std::size_t>(n));
-            table[b].text[n] = ',';
+            table[b].text[0] = ',';
+            std::memcpy(table[b].text + 1, digits, static_cast<std::size_t>(n));
             table[b].length = static_cast<unsigned char>(n + 1);
             ReleaseBlock(digits);
         }
@@ -83,22 +36,36 @@ const ByteText* ByteTexts() {
     return table;
 }
 
-// The most a byte list of n bytes can take: "255," per byte.
+// The most a byte list of n bytes can take: ",255" per byte.
 constexpr std::size_t ByteListBound(std::size_t n) { return n * 4; }
 
-// Writes the byte list of `count` bytes at `out`, which has room for
-// ByteListBound(count) bytes; answers its length (no trailing comma).
-std::size_t WriteByteList(const unsigned char* bytes, std::size_t count, char* out) {
+// Writes the list of `count` bytes at `out`, which has room for
+// ByteListBound(count) bytes, and answers its length. A list goes out in
+// pieces: `first` marks the piece that opens it, which has no comma before
+// its first byte.
+std::size_t WriteByteList(const unsigned char* bytes, std::size_t count, char* out, bool first) {
     if (count == 0) return 0;
     const ByteText* table = ByteTexts();
     char* at = out;
-    for (std::size_t i = 0; i < count; ++i) {
+    std::size_t i = 0;
+    if (first) {
+        const ByteText& entry = table[bytes[0]];
+        std::memcpy(at, entry.text + 1, 3);
+        at += entry.length - 1;
+        i = 1;
+    }
+    for (; i < count; ++i) {
         const ByteText& entry = table[bytes[i]];
-        std::memcpy(at, entry.text, 4);  // the room of "255," is always there
+        std::memcpy(at, entry.text, 4);  // the room of ",255" is always there
         at += entry.length;
     }
-    return static_cast<std::size_t>(at - out) - 1;  // the last comma goes
+    return static_cast<std::size_t>(at - out);
 }
+
+// Input bytes formatted between two looks at the header's size: their text
+// (at most four times as long) stays small enough to be written out while
+// it is still in the cache.
+constexpr std::size_t kListPiece = 32 * 1024;
 
 // ---- The executable's own path -----------------------------------------------
 
@@ -156,15 +123,13 @@ TextValue DeriveName(TextValue path, TextValue separator) {
 
 }  // namespace
 
-std::size_t OutputLength() { return OutputText ? outputLength : 0; }
-
 TextValue FormatByteList(TextValue& path) {
     ByteBlock data = ReadWholeFile(1, TypedArg::Text(path));
     auto count = static_cast<std::size_t>(ByteLength(1, TypedArg::Bytes(data)));
     TextValue result = nullptr;
     if (count > 0) {
         auto* list = static_cast<char*>(AllocZeroed(ByteListBound(count) + 1));  // sized up front
-        list[WriteByteList(BlockBytes(data), count, list)] = '\0';
+        list[WriteByteList(BlockBytes(data), count, list, true)] = '\0';
         result = list;
     }
     ReleaseBlock(data);
@@ -180,7 +145,11 @@ void EmitEntry(TextValue& path) {
     ByteBlock data = ReadWholeFile(1, TypedArg::Text(path));
     auto count = static_cast<std::size_t>(ByteLength(1, TypedArg::Bytes(data)));
     AppendOutput({"const char ", identifier, "[] = {"});
-    if (count > 0) CommitOutput(WriteByteList(BlockBytes(data), count, ReserveOutput(ByteListBound(count))));
+    for (std::size_t done = 0; done < count; done += kListPiece) {
+        std::size_t n = std::min(kListPiece, count - done);
+        CommitOutput(WriteByteList(BlockBytes(data) + done, n, ReserveOutput(ByteListBound(n)), done == 0));
+        FlushOutput(false);
+    }
     ReleaseBlock(data);
     AppendOutput({"};\r\n"});
 
@@ -189,4 +158,5 @@ void EmitEntry(TextValue& path) {
                   ") };\r\n"});
     ReleaseBlock(name);
     ReleaseBlock(identifier);
+    FlushOutput(false);
 }

@@ -2,12 +2,14 @@
 // writes "native.h", one array line and one descriptor line per script.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 
 #include "runtime/core/value.h"
 
-// The whole header text produced so far; grows during the walk and leaves
-// the process only as the content of "native.h".
+// The header text produced and not yet written out. It leaves the process
+// only as the content of "native.h", written in pieces as it grows.
 extern TextValue OutputText;
 
 // The directory entry in hand: a bare name while searching, the full path
@@ -39,6 +41,35 @@ void EmitEntry(TextValue& path);
 // The file's bytes as unsigned decimals joined by ","; null when the file
 // is empty or cannot be opened.
 TextValue FormatByteList(TextValue& path);
+
+// ---- The header, written as it grows ----------------------------------------
+//
+// "native.h" is written through a pending file: the pieces of OutputText
+// go to a new file beside it, which is put in place whole at the end. An
+// earlier "native.h" stays exactly as it was until then, and for good when
+// the run ends early (the exit hook abandons the pending file).
+
+// Starts the pending "native.h" in the working directory.
+void BeginHeader();
+
+// Room for `extra` more bytes at the end of OutputText; answers where they go.
+char* ReserveOutput(std::size_t extra);
+
+// Takes `count` bytes written after the text into it.
+void CommitOutput(std::size_t count);
+
+// Appends the texts in order.
+void AppendOutput(std::initializer_list<TextValue> parts);
+
+// Writes OutputText out and empties it, once it has grown past the piece
+// size, or whatever its size when `all` is set.
+void FlushOutput(bool all);
+
+// Writes the rest and puts "native.h" in place. 1 when it stands whole.
+std::int32_t EndHeader();
+
+// Drops an unfinished header: an earlier "native.h" stays as it was.
+void AbandonHeader();
 
 // The length of OutputText, kept beside it so appends need not measure it.
 std::size_t OutputLength();

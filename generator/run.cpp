@@ -2,10 +2,12 @@
 
 #include "runtime/services/files.h"
 
+
 TextValue OutputText = nullptr;
 TextValue FoundEntry = nullptr;
 
 void ReleaseGlobals() {
+    AbandonHeader();  // a run that ends early leaves an earlier header as it was
     ReleaseText(OutputText);
     ReleaseText(FoundEntry);
 }
@@ -13,13 +15,13 @@ void ReleaseGlobals() {
 std::int32_t RunGenerator() {
     TextValue start = ExeDirectory();
     TextValue pattern = nullptr;
+    BeginHeader();
     WalkDirectory(start, pattern, false, 0, false);
     ReleaseText(start);
     ReleaseText(pattern);  // the static "*.js" by now: releasing it is harmless
-    // the header goes out straight from the text, without a second copy of
-    // it; when nothing was found the file is written empty. A failed write
-    // is not reported.
-    WriteFileBytes("native.h", OutputText, OutputLength());
+    // when nothing was found the header is empty; a failed write is not
+    // reported, and leaves an earlier header as it was
+    EndHeader();
     return 0;
 }
 

@@ -85,6 +85,23 @@ FileHandle CreateForWrite(const char* path);
 // Writes all `size` bytes, continuing short writes; false on failure.
 bool WriteBytes(FileHandle file, const void* data, std::uint32_t size);
 
+// Creates a file for writing only when nothing of that name exists;
+// kInvalidFile otherwise.
+FileHandle CreateNewForWrite(const char* path);
+
+// Moves the file `from` onto `to` in one step, replacing a file there.
+bool MoveReplacing(const char* from, const char* to);
+
+// Removes a file.
+bool RemoveFile(const char* path);
+
+// True when `path` names nothing, or a plain file: not a directory, a link
+// or a device.
+bool IsPlainFileOrMissing(const char* path);
+
+// The number of this process, for names no other run uses at once.
+unsigned long ProcessNumber();
+
 // Closes a file; kInvalidFile is ignored. False when the close failed
 // (a write that could not be flushed).
 bool CloseFile(FileHandle file);

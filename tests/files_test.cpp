@@ -130,3 +130,74 @@ TEST(FilesTest, WriteFileBytesWritesTheBytesWhole) {
     EXPECT_EQ(WriteFileBytes(name.c_str(), nullptr, 0), 1);
     EXPECT_EQ(ReadAll(dir.path() / "big.h"), "");
 }
+
+namespace {
+
+// The names in a directory.
+std::vector<std::string> Names(const test::fs::path& dir) {
+    std::vector<std::string> names;
+    for (auto& entry : test::fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace
+
+TEST(PendingFileTest, CommitPutsTheWholeFileInPlace) {
+    TempDir dir;
+    dir.Write("native.h", "old content");
+    std::string target = ProgramPath(dir.path() / "native.h");
+    PendingFile file;
+    ASSERT_EQ(OpenPendingFile(target.c_str(), &file), 1);
+    WritePendingFile(&file, "new ", 4);
+    EXPECT_EQ(ReadAll(dir.path() / "native.h"), "old content") << "untouched until the commit";
+    WritePendingFile(&file, "content", 7);
+    EXPECT_EQ(CommitPendingFile(&file), 1);
+    EXPECT_EQ(ReadAll(dir.path() / "native.h"), "new content");
+    EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"native.h"});
+    EXPECT_EQ(CommitPendingFile(&file), 0) << "a file is committed once";
+}
+
+TEST(PendingFileTest, AnEmptyFileIsCreatedToo) {
+    TempDir dir;
+    std::string target = ProgramPath(dir.path() / "native.h");
+    PendingFile file;
+    ASSERT_EQ(OpenPendingFile(target.c_str(), &file), 1);
+    EXPECT_EQ(CommitPendingFile(&file), 1);
+    EXPECT_TRUE(test::fs::exists(dir.path() / "native.h"));
+    EXPECT_EQ(ReadAll(dir.path() / "native.h"), "");
+}
+
+TEST(PendingFileTest, AbandonLeavesTheEarlierFileAsItWas) {
+    TempDir dir;
+    dir.Write("native.h", "old content");
+    std::string target = ProgramPath(dir.path() / "native.h");
+    PendingFile file;
+    ASSERT_EQ(OpenPendingFile(target.c_str(), &file), 1);
+    WritePendingFile(&file, "half", 4);
+    AbandonPendingFile(&file);
+    AbandonPendingFile(&file);  // twice is harmless
+    EXPECT_EQ(ReadAll(dir.path() / "native.h"), "old content");
+    EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"native.h"});
+    PendingFile never;
+    AbandonPendingFile(&never);
+    EXPECT_EQ(CommitPendingFile(&never), 0);
+}
+
+TEST(PendingFileTest, ATargetThatCannotBeReplacedStaysAndLeavesNothing) {
+    TempDir dir;
+    dir.Write("native.h/inside", "x");  // a directory by that name
+    std::string target = ProgramPath(dir.path() / "native.h");
+    PendingFile file;
+    if (OpenPendingFile(target.c_str(), &file)) {
+        WritePendingFile(&file, "text", 4);
+        EXPECT_EQ(CommitPendingFile(&file), 0);
+    }
+    EXPECT_EQ(ReadAll(dir.path() / "native.h" / "inside"), "x");
+    EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"native.h"});
+
+    std::string nowhere = ProgramPath(dir.path() / "no" / "such" / "native.h");
+    PendingFile lost;
+    EXPECT_EQ(OpenPendingFile(nowhere.c_str(), &lost), 0);
+    EXPECT_EQ(CommitPendingFile(&lost), 0);
+}

@@ -321,6 +321,33 @@ bool WriteBytes(FileHandle file, const void* data, std::uint32_t size) {
     return true;
 }
 
+FileHandle CreateNewForWrite(const char* path) {
+    std::string os;
+    if (!OsPath(path, &os)) return kInvalidFile;
+    int fd = open(os.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    return fd < 0 ? kInvalidFile : fd;
+}
+
+bool MoveReplacing(const char* from, const char* to) {
+    std::string osFrom, osTo;
+    return OsPath(from, &osFrom) && OsPath(to, &osTo) && rename(osFrom.c_str(), osTo.c_str()) == 0;
+}
+
+bool RemoveFile(const char* path) {
+    std::string os;
+    return OsPath(path, &os) && unlink(os.c_str()) == 0;
+}
+
+bool IsPlainFileOrMissing(const char* path) {
+    std::string os;
+    if (!OsPath(path, &os)) return false;
+    struct stat st {};
+    if (lstat(os.c_str(), &st) != 0) return errno == ENOENT;
+    return S_ISREG(st.st_mode);
+}
+
+unsigned long ProcessNumber() { return static_cast<unsigned long>(getpid()); }
+
 bool CloseFile(FileHandle file) {
     if (file == kInvalidFile) return true;
     return close(static_cast<int>(file)) == 0;

@@ -168,6 +168,25 @@ bool WriteBytes(FileHandle file, const void* data, std::uint32_t size) {
     return true;
 }
 
+FileHandle CreateNewForWrite(const char* path) {
+    HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_ARCHIVE, nullptr);
+    return h == INVALID_HANDLE_VALUE ? kInvalidFile : reinterpret_cast<FileHandle>(h);
+}
+
+bool MoveReplacing(const char* from, const char* to) {
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+bool RemoveFile(const char* path) { return DeleteFileA(path) != 0; }
+
+bool IsPlainFileOrMissing(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError() == ERROR_FILE_NOT_FOUND;
+    return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) == 0;
+}
+
+unsigned long ProcessNumber() { return GetCurrentProcessId(); }
+
 bool CloseFile(FileHandle file) {
     if (file == kInvalidFile) return true;
     return CloseHandle(reinterpret_cast<HANDLE>(file)) != 0;

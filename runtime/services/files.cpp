@@ -1,5 +1,8 @@
 #include "runtime/services/files.h"
 
+#include <cstdio>
+#include <cstring>
+
 #include "platform/platform.h"
 #include "runtime/services/text.h"
 
@@ -74,4 +77,51 @@ std::int32_t WriteFileBytes(TextValue name, const void* data, std::size_t size) 
         ok = platform::WriteBytes(file, static_cast<const char*>(data) + done, static_cast<std::uint32_t>(n));
     }
     return platform::CloseFile(file) && ok ? 1 : 0;
+}
+
+std::int32_t OpenPendingFile(TextValue name, PendingFile* file) {
+    *file = PendingFile{};
+    if (TextLength(name) == 0 || TextLength(name) >= static_cast<std::int32_t>(sizeof file->target)) return 0;
+    std::memcpy(file->target, name, static_cast<std::size_t>(TextLength(name)) + 1);
+    /* something other than a plain file under that name? write through it */
+    if (!platform::IsPlainFileOrMissing(name)) {
+        file->direct = true;
+        file->handle = platform::CreateForWrite(name);
+        return file->handle == platform::kInvalidFile ? 0 : 1;
+    }
+    // a name of this run's own beside the target, so the move stays on
+    // one file system
+    for (int attempt = 0; attempt < 100 && file->handle == platform::kInvalidFile; ++attempt) {
+        std::snprintf(file->temporary, sizeof file->temporary, "%s.%lu-%d.tmp", name, platform::ProcessNumber(),
+                      attempt);
+        file->handle = platform::CreateNewForWrite(file->temporary);
+    }
+    return file->handle == platform::kInvalidFile ? 0 : 1;
+}
+
+void WritePendingFile(PendingFile* file, const void* data, std::size_t size) {
+    if (file->handle == platform::kInvalidFile || file->failed) return;
+    constexpr std::size_t kPiece = std::size_t{1} << 30;  // what one 32-bit write can take
+    for (std::size_t done = 0; done < size && !file->failed; done += kPiece) {
+        std::size_t n = size - done < kPiece ? size - done : kPiece;
+        if (!platform::WriteBytes(file->handle, static_cast<const char*>(data) + done, static_cast<std::uint32_t>(n)))
+            file->failed = true;
+    }
+}
+
+std::int32_t CommitPendingFile(PendingFile* file) {
+    if (file->handle == platform::kInvalidFile) return 0;
+    bool closed = platform::CloseFile(file->handle);
+    file->handle = platform::kInvalidFile;
+    if (file->direct) return closed && !file->failed ? 1 : 0;
+    if (closed && !file->failed && platform::MoveReplacing(file->temporary, file->target)) return 1;
+    platform::RemoveFile(file->temporary);
+    return 0;
+}
+
+void AbandonPendingFile(PendingFile* file) {
+    if (file->handle == platform::kInvalidFile) return;
+    platform::CloseFile(file->handle);
+    file->handle = platform::kInvalidFile;
+    if (!file->direct) platform::RemoveFile(file->temporary);
 }

@@ -35,3 +35,31 @@ std::int32_t WriteFileParts(int count, const TypedArg* args);
 // 1 when all was written, else 0. For a caller that holds its bytes in a
 // text rather than a byte array, so that nothing is copied to write them.
 std::int32_t WriteFileBytes(TextValue name, const void* data, std::size_t size);
+
+// A file written in pieces and put in place whole. The pieces go to a new
+// file beside the target, which CommitPendingFile moves onto it in one
+// step: until then, and for good after a failed write or an abandon, an
+// earlier file of that name stays exactly as it was. Where the name is
+// held by something other than a plain file (a link, a device), the
+// pieces go straight into it instead.
+struct PendingFile {
+    std::intptr_t handle = -1;  // the open file, -1 when none
+    bool direct = false;        // writing straight into the target
+    bool failed = false;        // a write failed: nothing will be put in place
+    char target[260] = {};
+    char temporary[300] = {};
+};
+
+// Starts `file` for the target `name`. 1 when a file could be opened.
+std::int32_t OpenPendingFile(TextValue name, PendingFile* file);
+
+// Appends `size` bytes; after a failure, does nothing more.
+void WritePendingFile(PendingFile* file, const void* data, std::size_t size);
+
+// Puts the file in place under its target name. 1 when all was written and
+// it stands there whole; else 0, and the target is as it was before.
+std::int32_t CommitPendingFile(PendingFile* file);
+
+// Closes and removes an unfinished file; the target stays as it was. Does
+// nothing for a file never opened or already committed.
+void AbandonPendingFile(PendingFile* file);

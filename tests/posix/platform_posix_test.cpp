@@ -198,3 +198,27 @@ TEST(PosixPlatformTest, HalfWidthMapsTheFullWidthAsciiForms) {
         EXPECT_EQ(std::string(out.c_str()), c.out);
     }
 }
+
+TEST(PosixPlatformTest, PendingFileWritesThroughALink) {
+    TempDir dir;
+    dir.Write("real.h", "old");
+    ASSERT_EQ(symlink("real.h", (dir.path() / "native.h").c_str()), 0);
+    std::string target = ProgramPath(dir.path() / "native.h");
+    PendingFile file;
+    ASSERT_EQ(OpenPendingFile(target.c_str(), &file), 1);
+    WritePendingFile(&file, "new", 3);
+    EXPECT_EQ(CommitPendingFile(&file), 1);
+    EXPECT_TRUE(test::fs::is_symlink(dir.path() / "native.h")) << "the link stays a link";
+    EXPECT_EQ(test::ReadAll(dir.path() / "real.h"), "new");
+}
+
+TEST(PosixPlatformTest, PendingFileReportsAFailedWrite) {
+    TempDir dir;
+    ASSERT_EQ(symlink("/dev/full", (dir.path() / "native.h").c_str()), 0);
+    std::string target = ProgramPath(dir.path() / "native.h");
+    PendingFile file;
+    ASSERT_EQ(OpenPendingFile(target.c_str(), &file), 1);
+    WritePendingFile(&file, "text", 4);
+    EXPECT_EQ(CommitPendingFile(&file), 0);
+    EXPECT_TRUE(test::fs::is_symlink(dir.path() / "native.h"));
+}
