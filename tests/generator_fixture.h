@@ -5,11 +5,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "tests/support/test_support.h"
 
 namespace test {
+
+using test::FaultyGeneratorProgram;
+using test::GeneratorProgram;
+using test::RunOptions;
+using test::RunProgram;
 
 // ---- The model ------------------------------------------------------------------
 
@@ -31,19 +38,64 @@ inline std::string Pair(const std::string& relative, const std::string& bytes) {
            name + "\", " + identifier + ", sizeof(" + identifier + ") };\r\n";
 }
 
+// Does the header hold nothing but well-formed line pairs? Names may hold
+// anything but a double quote; identifiers anything but what ends them.
+inline bool WellFormed(const std::string& header, std::string* why) {
+    std::size_t at = 0;
+    int pairs = 0;
+    auto line = [&](std::string* out) {
+        std::size_t end = header.find("\r\n", at);
+        if (end == std::string::npos) return false;
+        *out = header.substr(at, end - at);
+        at = end + 2;
+        return true;
+    };
+    while (at < header.size()) {
+        std::string array, descriptor;
+        if (!line(&array) || !line(&descriptor)) return *why = "a line without CR LF", false;
+        const std::string open = "const char ", mid = "[] = {", close = "};";
+        std::size_t idEnd = array.find(mid);
+        if (array.rfind(open, 0) != 0 || idEnd == std::string::npos || array.size() < idEnd + mid.size() + 2 ||
+            array.substr(array.size() - 2) != close)
+            return *why = "array line: " + array, false;
+        std::string id = array.substr(open.size(), idEnd - open.size());
+        std::string list = array.substr(idEnd + mid.size(), array.size() - idEnd - mid.size() - close.size());
+        if (list.find_first_not_of("0123456789,") != std::string::npos) return *why = "byte list: " + list, false;
+        std::string head = "node_native native_" + id + "{ \"";
+        std::string tail = "\", " + id + ", sizeof(" + id + ") };";
+        if (descriptor.rfind(head, 0) != 0 || descriptor.size() < head.size() + tail.size() ||
+            descriptor.substr(descriptor.size() - tail.size()) != tail)
+            return *why = "descriptor line: " + descriptor, false;
+        std::string name = descriptor.substr(head.size(), descriptor.size() - head.size() - tail.size());
+        if (name.find('"') != std::string::npos) return *why = "module name: " + name, false;
+        ++pairs;
+    }
+    return true;
+}
+
 // ---- The run ---------------------------------------------------------------------
 
 class GeneratorTest : public testing::Test {
 protected:
     // Places the program in the tree under `name` (the build's own name
     // when empty) and runs it from the work directory.
-    int Run(std::string name = "") {
-        fs::path source = test::GeneratorProgram();
+    int Run(std::string name = "", const RunOptions& options = {}, const fs::path& source = GeneratorProgram()) {
         if (name.empty()) name = source.filename().string();
         program_ = tree_.path() / name;
         fs::copy_file(source, program_, fs::copy_options::overwrite_existing);
-        fs::permissions(program_, fs::perms::owner_all, fs::perm_options::add);
-        return test::RunProgram(program_, work_.path(), &errors_);
+        fs::permissions(program_, fs::perms::all, fs::perm_options::add);
+        return RunProgram(program_, work_.path(), &errors_, options);
+    }
+
+    // The same with the generator whose heap fails at the nth request.
+    int RunFaulty(long n) { return Run("", {n ? std::to_string(n) : "", false}, FaultyGeneratorProgram()); }
+
+    // The names in the work directory.
+    std::vector<std::string> WorkNames() const {
+        std::vector<std::string> names;
+        for (auto& entry : fs::directory_iterator(work_.path())) names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
     }
 
     std::string Header() const { return test::ReadAll(work_.path() / "native.h"); }

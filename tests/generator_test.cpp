@@ -3,8 +3,11 @@
 
 using test::GeneratorTest;
 using test::Pair;
+using test::WellFormed;
 namespace fs = test::fs;
 
+#include <algorithm>
+#include <cstdio>
 #include <vector>
 
 
@@ -105,4 +108,57 @@ TEST_F(GeneratorTest, StartedElsewhereItWritesIntoItsWorkingDirectory) {
     EXPECT_EQ(Run(), 0);
     EXPECT_EQ(Header(), expected);
     EXPECT_FALSE(fs::exists(tree_.path() / "native.h"));
+}
+
+// ---- Runs that go wrong ------------------------------------------------------------
+
+TEST_F(GeneratorTest, AllocationFailureAnywhereLeavesTheEarlierHeader) {
+    std::string expected;
+    expected += Script("a.js", "first");
+    expected += Script("lib\\b.js", std::string(70000, 'b'));  // more than one piece of the header
+    expected += Script("lib\\deep\\c.js", "third");
+    work_.Write("native.h", "earlier header");
+
+    // a clean run first, to learn how many heap requests a whole run makes
+    ASSERT_EQ(RunFaulty(0), 0);
+    ASSERT_EQ(Header(), expected);
+    long total = 0;
+    ASSERT_EQ(std::sscanf(errors_.c_str(), "exit hook ran after %ld heap requests", &total), 1) << errors_;
+    ASSERT_GT(total, 10);
+
+    // every request of the run, failed in turn (a sample of them under Wine,
+    // where each run takes a while)
+    long step = test::kWindowsBuild ? std::max(1L, total / 12) : 1;
+    for (long n = 1; n <= total; n += step) {
+        work_.Write("native.h", "earlier header");
+        ASSERT_EQ(RunFaulty(n), 0) << n;
+        EXPECT_NE(errors_.find("[error] 内存不足\n"), std::string::npos) << n << ": " << errors_;
+        EXPECT_NE(errors_.find("exit hook ran"), std::string::npos) << n;
+        EXPECT_EQ(Header(), "earlier header") << n;
+        EXPECT_EQ(WorkNames(), std::vector<std::string>{"native.h"}) << n << ": a pending file was left";
+    }
+    // one past the last request: nothing fails
+    ASSERT_EQ(RunFaulty(total + 1), 0);
+    EXPECT_EQ(Header(), expected);
+    EXPECT_EQ(errors_.find("[error]"), std::string::npos);
+}
+
+TEST_F(GeneratorTest, AHeaderNameTakenByADirectoryStaysAsItWas) {
+    Script("a.js", "a");
+    work_.Write("native.h/keep", "kept");
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(errors_, "");
+    EXPECT_EQ(test::ReadAll(work_.path() / "native.h" / "keep"), "kept");
+    EXPECT_EQ(WorkNames(), std::vector<std::string>{"native.h"});
+}
+
+TEST_F(GeneratorTest, ManyEntriesInOneDirectory) {
+    int count = test::kWindowsBuild ? 2000 : 10000;
+    for (int i = 0; i < count; ++i) tree_.Write("many/m" + std::to_string(i) + ".js", std::to_string(i));
+    EXPECT_EQ(Run(), 0);
+    std::string header = Header(), why;
+    EXPECT_TRUE(WellFormed(header, &why)) << why;
+    EXPECT_EQ(std::count(header.begin(), header.end(), '\n'), 2 * count);
+    EXPECT_NE(header.find(Pair("many\\m9.js", "9") + Pair("many\\m90.js", "90")), std::string::npos)
+        << "sorted as names, not as numbers";
 }

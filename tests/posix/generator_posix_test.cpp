@@ -1,13 +1,20 @@
 // The whole job on trees only the Linux build can make here: stored
 // attribute words, symbolic links, FIFOs and code page 936 names.
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <thread>
 
 #include "tests/generator_fixture.h"
 
 using test::GeneratorTest;
 using test::Pair;
+using test::WellFormed;
 namespace fs = test::fs;
 
 TEST_F(GeneratorTest, ANormalAttributeWordSkipsAScript) {
@@ -45,4 +52,88 @@ TEST_F(GeneratorTest, AFifoNamedLikeAScriptGetsEmptyBracesWithoutWaiting) {
     expected += Script("c.js", "c");
     EXPECT_EQ(Run(), 0);
     EXPECT_EQ(Header(), expected);
+}
+
+TEST_F(GeneratorTest, AHeaderLinkedToAFullDeviceFailsQuietly) {
+    Script("a.js", "a");
+    ASSERT_EQ(symlink("/dev/full", (work_.path() / "native.h").c_str()), 0);
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(errors_, "");
+    EXPECT_TRUE(fs::is_symlink(work_.path() / "native.h"));
+    EXPECT_EQ(WorkNames(), std::vector<std::string>{"native.h"});
+}
+
+TEST_F(GeneratorTest, AReadOnlyWorkingDirectoryKeepsItsHeader) {
+    if (!test::CanRunUnprivileged()) GTEST_SKIP() << "needs root to run as another user";
+    Script("a.js", "a");
+    work_.Write("native.h", "earlier header");
+    fs::permissions(work_.path(), fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+    EXPECT_EQ(Run("", {"", true}), 0);
+    EXPECT_EQ(errors_, "");
+    EXPECT_EQ(Header(), "earlier header");
+    EXPECT_EQ(WorkNames(), std::vector<std::string>{"native.h"});
+}
+
+TEST_F(GeneratorTest, UnreadableScriptsAndUnlistableDirectories) {
+    if (!test::CanRunUnprivileged()) GTEST_SKIP() << "needs root to run as another user";
+    std::string expected = Script("a.js", "a");
+    fs::path locked = tree_.Write("locked.js", "secret");
+    fs::permissions(locked, fs::perms::none);
+    expected += Pair("locked.js", "");  // found, but cannot be opened: empty braces
+    tree_.Write("closed/hidden.js", "never seen");
+    fs::permissions(tree_.path() / "closed", fs::perms::none);
+    expected += Script("open\\seen.js", "seen");
+    fs::permissions(work_.path(), fs::perms::all);
+    EXPECT_EQ(Run("", {"", true}), 0);
+    EXPECT_EQ(Header(), expected);
+}
+
+TEST_F(GeneratorTest, SocketsAndDevicesNamedLikeScriptsGetEmptyBraces) {
+    std::string expected = Script("a.js", "a");
+    ASSERT_EQ(symlink("/dev/zero", (tree_.path() / "b.js").c_str()), 0);
+    expected += Pair("b.js", "");
+    int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", (tree_.path() / "c.js").c_str());
+    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    expected += Pair("c.js", "");
+    EXPECT_EQ(Run(), 0);
+    close(fd);
+    EXPECT_EQ(Header(), expected);
+}
+
+TEST_F(GeneratorTest, HostileNamesKeepTheFormat) {
+    std::string expected = Script("a b.js", "space");
+    for (const char* name : {"quote\".js", "back\\slash.js", "tab\t.js", "bell\a.js", "line\nfeed.js"})
+        tree_.Write(name, "left out");
+    tree_.Write("bad\xff.js", "invalid UTF-8: a name that cannot be opened by what it reads as");
+    expected += Pair("bad?.js", "");
+    expected += Script("it's.js", "apostrophe");
+    EXPECT_EQ(Run(), 0);
+    std::string header = Header(), why;
+    EXPECT_TRUE(WellFormed(header, &why)) << why;
+    EXPECT_EQ(header, expected);
+}
+
+TEST_F(GeneratorTest, DirectoriesMovedDuringTheWalkEndItNormally) {
+    for (int d = 0; d < 150; ++d)
+        for (int f = 0; f < 4; ++f) tree_.Write("d" + std::to_string(d) + "/s" + std::to_string(f) + ".js", "x");
+    // a helper renames and removes directories while the program walks
+    std::atomic<bool> stop{false};
+    std::thread mover([&] {
+        for (int round = 0; !stop; ++round) {
+            fs::path dir = tree_.path() / ("d" + std::to_string(round % 150));
+            std::error_code ignored;
+            fs::rename(dir, dir.string() + "-moved", ignored);
+            fs::rename(dir.string() + "-moved", dir, ignored);
+            if (round % 7 == 0) fs::remove_all(tree_.path() / ("d" + std::to_string((round * 13) % 150)), ignored);
+        }
+    });
+    int code = Run();
+    stop = true;
+    mover.join();
+    EXPECT_EQ(code, 0);
+    std::string why;
+    EXPECT_TRUE(WellFormed(Header(), &why)) << why;
 }

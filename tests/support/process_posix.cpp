@@ -20,7 +20,12 @@ std::string ProgramPath(const fs::path& path) {
     return text;
 }
 
-int RunProgram(const fs::path& program, const fs::path& workDir, std::string* errors) {
+// The user "nobody" runs what must not have root's powers.
+constexpr uid_t kUnprivileged = 65534;
+
+bool CanRunUnprivileged() { return geteuid() == 0; }
+
+int RunProgram(const fs::path& program, const fs::path& workDir, std::string* errors, const RunOptions& options) {
     fs::path errorFile = workDir.parent_path() / (workDir.filename().string() + ".stderr");
     pid_t child = fork();
     if (child < 0) return -1;
@@ -28,7 +33,9 @@ int RunProgram(const fs::path& program, const fs::path& workDir, std::string* er
         if (chdir(workDir.c_str()) != 0) _exit(127);
         int fd = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (fd >= 0) dup2(fd, 2);
-        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        if (options.unprivileged && (setgid(kUnprivileged) != 0 || setuid(kUnprivileged) != 0)) _exit(126);
+        const char* argument = options.argument.empty() ? nullptr : options.argument.c_str();
+        execl(program.c_str(), program.c_str(), argument, static_cast<char*>(nullptr));
         _exit(127);
     }
     int status = 0;

@@ -12,7 +12,9 @@ const bool kWindowsBuild = true;
 
 std::string ProgramPath(const fs::path& path) { return path.string(); }
 
-int RunProgram(const fs::path& program, const fs::path& workDir, std::string* errors) {
+bool CanRunUnprivileged() { return false; }
+
+int RunProgram(const fs::path& program, const fs::path& workDir, std::string* errors, const RunOptions& options) {
     fs::path errorFile = workDir.parent_path() / (workDir.filename().string() + ".stderr");
     fs::path before = fs::current_path();
     fs::current_path(workDir);
@@ -21,7 +23,10 @@ int RunProgram(const fs::path& program, const fs::path& workDir, std::string* er
     int saved = _dup(2);
     FILE* sink = _wfopen(errorFile.c_str(), L"wb");
     if (sink) _dup2(_fileno(sink), 2);
-    intptr_t code = _wspawnl(_P_WAIT, program.c_str(), program.c_str(), nullptr);
+    std::wstring argument = fs::path(options.argument).wstring();
+    intptr_t code = options.argument.empty()
+                        ? _wspawnl(_P_WAIT, program.c_str(), program.c_str(), nullptr)
+                        : _wspawnl(_P_WAIT, program.c_str(), program.c_str(), argument.c_str(), nullptr);
     std::fflush(stderr);
     _dup2(saved, 2);
     _close(saved);

@@ -35,12 +35,25 @@ std::string ReadAll(const fs::path& file);
 // the platform layer of this build reports paths to the runtime.
 std::string ProgramPath(const fs::path& path);
 
-// Runs the program with no arguments from `workDir`; answers its exit
-// code, -1 when it could not be run. Standard error goes to `errors`.
-int RunProgram(const fs::path& program, const fs::path& workDir, std::string* errors = nullptr);
+// How a program is run: its one argument (none when empty), and whether it
+// runs as an unprivileged user (on Linux, when the tests run as root).
+struct RunOptions {
+    std::string argument;
+    bool unprivileged = false;
+};
 
-// The generator built with these tests, and its file name.
+// Runs the program from `workDir`; answers its exit code, -1 when it could
+// not be run or did not exit. Standard error goes to `errors`.
+int RunProgram(const fs::path& program, const fs::path& workDir, std::string* errors = nullptr,
+               const RunOptions& options = {});
+
+// True when programs can be run as an unprivileged user here.
+bool CanRunUnprivileged();
+
+// The generator built with these tests, and the same with its heap failure
+// hook in reach of an argument.
 fs::path GeneratorProgram();
+fs::path FaultyGeneratorProgram();
 
 // True on the Windows build.
 extern const bool kWindowsBuild;
