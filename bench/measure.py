@@ -32,7 +32,7 @@ def run_once(command):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--input-bytes", type=int, required=True)
+    parser.add_argument("--input-bytes", type=int, required=True, help="0 leaves out the MB/s figures")
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--warmup", type=int, default=1)
     parser.add_argument("--between", default="")
@@ -56,13 +56,14 @@ def main():
     print("|---|---:|---:|---:|---:|---:|")
     for name, _ in commands:
         wall = median(name, 0)
-        print("| %s | %.3f | %.3f | %.1f | %.0f | %.3f |" % (
-            name, wall, median(name, 1), max(r[2] for r in results[name]) / 2**20,
-            args.input_bytes / 1e6 / wall, wall / median(first, 0)))
+        rate = "%.0f" % (args.input_bytes / 1e6 / wall) if args.input_bytes else "-"
+        print("| %s | %.3f | %.3f | %.1f | %s | %.3f |" % (
+            name, wall, median(name, 1), max(r[2] for r in results[name]) / 2**20, rate,
+            wall / median(first, 0)))
     # machine-readable medians for the caller's checks
     with open(os.environ.get("MEASURE_OUT", os.devnull), "w") as out:
         for name, _ in commands:
-            out.write("%s %.6f %.6f %d\n" % (name, median(name, 0), median(name, 1),
+            out.write("%s %.6f %.6f %d\n" % (name.replace(" ", "_"), median(name, 0), median(name, 1),
                                              max(r[2] for r in results[name])))
 
 

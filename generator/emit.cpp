@@ -70,10 +70,9 @@ constexpr std::size_t kListPiece = 32 * 1024;
 // ---- The executable's own path -----------------------------------------------
 
 // The executable's directory and full path do not change during a run:
-// they are read once, into storage of the generator's own, so the walk
-// asks the system for them only once.
+// they are read once, into storage of the generator's own (no heap block
+// outlives the run), so the walk asks the system for them only once.
 struct ExePaths {
-    char directory[261];
     std::int32_t directoryLength;
     char fullPath[522];
 };
@@ -85,7 +84,6 @@ const ExePaths& Exe() {
         TextValue name = ExeFileName();
         TextValue full = ConcatText({directory, "\\", name});
         p.directoryLength = TextLength(directory);
-        std::memcpy(p.directory, directory ? directory : "", static_cast<std::size_t>(p.directoryLength) + 1);
         std::strncpy(p.fullPath, full, sizeof p.fullPath - 1);
         ReleaseBlock(full);
         ReleaseBlock(name);

@@ -117,18 +117,6 @@ TEST(FilesTest, WriteFailsWhereNoFileCanBeCreated) {
     dir.MakeDir("taken");
     EXPECT_EQ(Write(dir.path() / "no" / "such" / "dir.h", {&EmptyByteBlock}), 0);
     EXPECT_EQ(Write(dir.path() / "taken", {&EmptyByteBlock}), 0);
-    EXPECT_EQ(WriteFileBytes(ProgramPath(dir.path() / "taken").c_str(), "x", 1), 0);
-}
-
-TEST(FilesTest, WriteFileBytesWritesTheBytesWhole) {
-    TempDir dir;
-    std::string big(3 << 20, '\0');
-    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
-    std::string name = ProgramPath(dir.path() / "big.h");
-    EXPECT_EQ(WriteFileBytes(name.c_str(), big.data(), big.size()), 1);
-    EXPECT_EQ(ReadAll(dir.path() / "big.h"), big);
-    EXPECT_EQ(WriteFileBytes(name.c_str(), nullptr, 0), 1);
-    EXPECT_EQ(ReadAll(dir.path() / "big.h"), "");
 }
 
 namespace {
@@ -156,6 +144,19 @@ TEST(PendingFileTest, CommitPutsTheWholeFileInPlace) {
     EXPECT_EQ(ReadAll(dir.path() / "native.h"), "new content");
     EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"native.h"});
     EXPECT_EQ(CommitPendingFile(&file), 0) << "a file is committed once";
+}
+
+TEST(PendingFileTest, LargePiecesArriveWhole) {
+    TempDir dir;
+    std::string big(3 << 20, '\0');
+    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
+    std::string target = ProgramPath(dir.path() / "big.h");
+    PendingFile file;
+    ASSERT_EQ(OpenPendingFile(target.c_str(), &file), 1);
+    WritePendingFile(&file, big.data(), big.size());
+    WritePendingFile(&file, big.data(), 1000);
+    EXPECT_EQ(CommitPendingFile(&file), 1);
+    EXPECT_EQ(ReadAll(dir.path() / "big.h"), big + big.substr(0, 1000));
 }
 
 TEST(PendingFileTest, AnEmptyFileIsCreatedToo) {

@@ -33,14 +33,18 @@ constexpr std::size_t kMaxPath = 260;
 
 // ---- Heap ---------------------------------------------------------------
 
-// Every live block handed out by HeapTake/HeapResize. Released blocks leave
-// it; a pointer that is not in it is never freed. Allocated once and never
-// destroyed, so that no exit-time destructor can pull it from under a late
-// release.
-std::unordered_set<void*>& LiveBlocks() {
-    static auto* blocks = new std::unordered_set<void*>();
+// Every live block handed out by HeapTake/HeapResize, kept as the
+// complement of its address: the set must not count as a reference to the
+// block, or a leak checker would take every forgotten block for reachable.
+// Released blocks leave it; a pointer that is not in it is never freed.
+// Allocated once and never destroyed, so that no exit-time destructor can
+// pull it from under a late release.
+std::unordered_set<std::uintptr_t>& LiveBlocks() {
+    static auto* blocks = new std::unordered_set<std::uintptr_t>();
     return *blocks;
 }
+
+std::uintptr_t Key(const void* p) { return ~reinterpret_cast<std::uintptr_t>(p); }
 
 long heapRequests = 0;
 long failFrom = 0;
@@ -210,17 +214,18 @@ void* HeapTake(HeapHandle, std::size_t size, bool zeroed) {
     if (RequestRefused()) return nullptr;
     std::size_t real = size == 0 ? 1 : size;  // zero-size blocks are distinct
     void* p = zeroed ? std::calloc(1, real) : std::malloc(real);
-    if (p) LiveBlocks().insert(p);
+    if (p) LiveBlocks().insert(Key(p));
     return p;
 }
 
 void* HeapResize(HeapHandle, void* block, std::size_t size) {
     if (RequestRefused()) return nullptr;
+    std::uintptr_t oldKey = Key(block);
     void* p = std::realloc(block, size == 0 ? 1 : size);
     if (!p) return nullptr;
-    if (p != block) {
-        LiveBlocks().erase(block);
-        LiveBlocks().insert(p);
+    if (Key(p) != oldKey) {
+        LiveBlocks().erase(oldKey);
+        LiveBlocks().insert(Key(p));
     }
     return p;
 }
@@ -228,7 +233,7 @@ void* HeapResize(HeapHandle, void* block, std::size_t size) {
 void HeapGive(HeapHandle heap, void* block) { ReleaseIfHeapBlock(heap, block); }
 
 bool ReleaseIfHeapBlock(HeapHandle, void* p) {
-    if (!p || LiveBlocks().erase(p) == 0) return false;
+    if (!p || LiveBlocks().erase(Key(p)) == 0) return false;
     std::free(p);
     return true;
 }

@@ -66,19 +66,6 @@ std::int32_t WriteFileParts(int count, const TypedArg* args) {
     return result;
 }
 
-std::int32_t WriteFileBytes(TextValue name, const void* data, std::size_t size) {
-    platform::FileHandle file = platform::CreateForWrite(name ? name : "");
-    if (file == platform::kInvalidFile) return 0;
-    bool ok = true;
-    // in pieces the 32-bit write calls can take
-    constexpr std::size_t kPiece = std::size_t{1} << 30;
-    for (std::size_t done = 0; ok && done < size; done += kPiece) {
-        std::size_t n = size - done < kPiece ? size - done : kPiece;
-        ok = platform::WriteBytes(file, static_cast<const char*>(data) + done, static_cast<std::uint32_t>(n));
-    }
-    return platform::CloseFile(file) && ok ? 1 : 0;
-}
-
 std::int32_t OpenPendingFile(TextValue name, PendingFile* file) {
     *file = PendingFile{};
     if (TextLength(name) == 0 || TextLength(name) >= static_cast<std::int32_t>(sizeof file->target)) return 0;

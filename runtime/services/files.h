@@ -31,11 +31,6 @@ ByteBlock ReadWholeFile(int count, const TypedArg& path);
 // every write succeeded, else 0. Only the slots' pointers are read.
 std::int32_t WriteFileParts(int count, const TypedArg* args);
 
-// Creates or truncates `name` and writes `size` bytes of `data` into it.
-// 1 when all was written, else 0. For a caller that holds its bytes in a
-// text rather than a byte array, so that nothing is copied to write them.
-std::int32_t WriteFileBytes(TextValue name, const void* data, std::size_t size);
-
 // A file written in pieces and put in place whole. The pieces go to a new
 // file beside the target, which CommitPendingFile moves onto it in one
 // step: until then, and for good after a failed write or an abandon, an

@@ -48,25 +48,23 @@ int CompareText(TextValue left, TextValue right) {
 }
 
 TextValue ConcatText(std::initializer_list<TextValue> parts) {
-    std::size_t total = 0;
-    std::size_t lengths[16];
-    std::size_t i = 0;
+    // every part measured once, before the one allocation
+    constexpr std::size_t kMostParts = 16;
+    std::size_t lengths[kMostParts];
+    std::size_t total = 0, i = 0;
     for (TextValue part : parts) {
-        std::size_t n = part ? std::strlen(part) : 0;
-        if (i < sizeof lengths / sizeof lengths[0]) lengths[i] = n;
+        std::size_t n = static_cast<std::size_t>(TextLength(part));
+        if (i < kMostParts) lengths[i++] = n;
         total += n;
-        ++i;
     }
-    auto* out = static_cast<char*>(AllocZeroed(total + 1));
+    auto* out = static_cast<char*>(AllocZeroed(total + 1));  // zero-filled: the NUL is there
     char* at = out;
     i = 0;
     for (TextValue part : parts) {
-        std::size_t n = i < sizeof lengths / sizeof lengths[0] ? lengths[i] : (part ? std::strlen(part) : 0);
+        std::size_t n = i < kMostParts ? lengths[i++] : static_cast<std::size_t>(TextLength(part));
         if (n) std::memcpy(at, part, n);
         at += n;
-        ++i;
     }
-    *at = '\0';
     return out;
 }
 
