@@ -1,7 +1,6 @@
 // What the generator's fuzz targets share: a scratch directory below the
-// fuzz program's own directory (the generator's paths are relative to it),
-// a run of the header writer captured as a string, and an independent
-// model of the two line formats.
+// fuzz program's own directory (the generator's paths are relative to it)
+// and a run of the header writer captured as a string.
 #pragma once
 
 #include <unistd.h>
@@ -13,6 +12,7 @@
 #include <string>
 
 #include "generator/generator.h"
+#include "tests/support/header_model.h"
 
 namespace fuzz {
 
@@ -32,22 +32,7 @@ inline std::string ProgramPath(const fs::path& path) {
     return text;
 }
 
-inline std::string ReplaceEvery(std::string text, const std::string& find, const std::string& by) {
-    for (std::size_t at = 0; (at = text.find(find, at)) != std::string::npos; at += by.size())
-        text.replace(at, find.size(), by);
-    return text;
-}
-
-// The two lines of a script at `relative` (backslashes) holding `bytes`.
-inline std::string Pair(const std::string& relative, const std::string& bytes) {
-    std::string identifier = ReplaceEvery(ReplaceEvery(relative, "\\", "_"), ".js", "");
-    std::string name = ReplaceEvery(ReplaceEvery(relative, "\\", "/"), ".js", "");
-    std::string list;
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        list += (i ? "," : "") + std::to_string(static_cast<unsigned char>(bytes[i]));
-    return "const char " + identifier + "[] = {" + list + "};\r\n" + "node_native native_" + identifier + "{ \"" +
-           name + "\", " + identifier + ", sizeof(" + identifier + ") };\r\n";
-}
+using test::Pair;
 
 // Runs `emit` between the start and the end of a header written in a
 // scratch working directory, and answers the header's bytes.
