@@ -254,7 +254,11 @@ void EndProcess(int code) {
 void ShowErrorBox(const char* text, const char* caption) {
     std::string shown = Cp936ToUtf8(text, std::strlen(text));
     shown.erase(std::remove(shown.begin(), shown.end(), '\r'), shown.end());
-    std::string report = "[" + Cp936ToUtf8(caption, std::strlen(caption)) + "] " + shown + "\n";
+    std::string report = "[";
+    report += Cp936ToUtf8(caption, std::strlen(caption));
+    report += "] ";
+    report += shown;
+    report += '\n';
     std::fwrite(report.data(), 1, report.size(), stderr);
     std::fflush(stderr);
 }
