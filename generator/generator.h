@@ -70,6 +70,3 @@ std::int32_t EndHeader();
 
 // Drops an unfinished header: an earlier "native.h" stays as it was.
 void AbandonHeader();
-
-// The length of OutputText, kept beside it so appends need not measure it.
-std::size_t OutputLength();

@@ -24,9 +24,10 @@ constexpr std::size_t kFlushSize = 256 * 1024;
 
 PendingFile header;
 
-}  // namespace
-
+// The length of OutputText, kept beside it so appends need not measure it.
 std::size_t OutputLength() { return OutputText ? outputLength : 0; }
+
+}  // namespace
 
 char* ReserveOutput(std::size_t extra) {
     if (!OutputText) outputLength = outputCapacity = 0;

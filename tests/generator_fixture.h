@@ -25,7 +25,6 @@ using test::RunProgram;
 // anything but a double quote; identifiers anything but what ends them.
 inline bool WellFormed(const std::string& header, std::string* why) {
     std::size_t at = 0;
-    int pairs = 0;
     auto line = [&](std::string* out) {
         std::size_t end = header.find("\r\n", at);
         if (end == std::string::npos) return false;
@@ -51,7 +50,6 @@ inline bool WellFormed(const std::string& header, std::string* why) {
             return *why = "descriptor line: " + descriptor, false;
         std::string name = descriptor.substr(head.size(), descriptor.size() - head.size() - tail.size());
         if (name.find('"') != std::string::npos) return *why = "module name: " + name, false;
-        ++pairs;
     }
     return true;
 }
