@@ -11,6 +11,7 @@
 
 namespace {
 
+using test::OpenPendingAt;
 using test::ProgramPath;
 using test::ReadAll;
 using test::TempDir;
@@ -122,27 +123,19 @@ TEST(FilesTest, WriteFailsWhereNoFileCanBeCreated) {
 namespace {
 
 // The names in a directory.
-std::vector<std::string> Names(const test::fs::path& dir) {
-    std::vector<std::string> names;
-    for (auto& entry : test::fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 }  // namespace
 
 TEST(PendingFileTest, CommitPutsTheWholeFileInPlace) {
     TempDir dir;
     dir.Write("native.h", "old content");
-    std::string target = ProgramPath(dir.path() / "native.h");
     PendingFile file;
-    ASSERT_EQ(OpenPendingFile(target.c_str(), &file), 1);
+    ASSERT_TRUE(OpenPendingAt(dir.path() / "native.h", &file));
     WritePendingFile(&file, "new ", 4);
     EXPECT_EQ(ReadAll(dir.path() / "native.h"), "old content") << "untouched until the commit";
     WritePendingFile(&file, "content", 7);
     EXPECT_EQ(CommitPendingFile(&file), 1);
     EXPECT_EQ(ReadAll(dir.path() / "native.h"), "new content");
-    EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"native.h"});
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"native.h"});
     EXPECT_EQ(CommitPendingFile(&file), 0) << "a file is committed once";
 }
 
@@ -150,9 +143,8 @@ TEST(PendingFileTest, LargePiecesArriveWhole) {
     TempDir dir;
     std::string big(3 << 20, '\0');
     for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
-    std::string target = ProgramPath(dir.path() / "big.h");
     PendingFile file;
-    ASSERT_EQ(OpenPendingFile(target.c_str(), &file), 1);
+    ASSERT_TRUE(OpenPendingAt(dir.path() / "big.h", &file));
     WritePendingFile(&file, big.data(), big.size());
     WritePendingFile(&file, big.data(), 1000);
     EXPECT_EQ(CommitPendingFile(&file), 1);
@@ -161,9 +153,8 @@ TEST(PendingFileTest, LargePiecesArriveWhole) {
 
 TEST(PendingFileTest, AnEmptyFileIsCreatedToo) {
     TempDir dir;
-    std::string target = ProgramPath(dir.path() / "native.h");
     PendingFile file;
-    ASSERT_EQ(OpenPendingFile(target.c_str(), &file), 1);
+    ASSERT_TRUE(OpenPendingAt(dir.path() / "native.h", &file));
     EXPECT_EQ(CommitPendingFile(&file), 1);
     EXPECT_TRUE(test::fs::exists(dir.path() / "native.h"));
     EXPECT_EQ(ReadAll(dir.path() / "native.h"), "");
@@ -172,14 +163,13 @@ TEST(PendingFileTest, AnEmptyFileIsCreatedToo) {
 TEST(PendingFileTest, AbandonLeavesTheEarlierFileAsItWas) {
     TempDir dir;
     dir.Write("native.h", "old content");
-    std::string target = ProgramPath(dir.path() / "native.h");
     PendingFile file;
-    ASSERT_EQ(OpenPendingFile(target.c_str(), &file), 1);
+    ASSERT_TRUE(OpenPendingAt(dir.path() / "native.h", &file));
     WritePendingFile(&file, "half", 4);
     AbandonPendingFile(&file);
     AbandonPendingFile(&file);  // twice is harmless
     EXPECT_EQ(ReadAll(dir.path() / "native.h"), "old content");
-    EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"native.h"});
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"native.h"});
     PendingFile never;
     AbandonPendingFile(&never);
     EXPECT_EQ(CommitPendingFile(&never), 0);
@@ -188,17 +178,15 @@ TEST(PendingFileTest, AbandonLeavesTheEarlierFileAsItWas) {
 TEST(PendingFileTest, ATargetThatCannotBeReplacedStaysAndLeavesNothing) {
     TempDir dir;
     dir.Write("native.h/inside", "x");  // a directory by that name
-    std::string target = ProgramPath(dir.path() / "native.h");
     PendingFile file;
-    if (OpenPendingFile(target.c_str(), &file)) {
+    if (OpenPendingAt(dir.path() / "native.h", &file)) {
         WritePendingFile(&file, "text", 4);
         EXPECT_EQ(CommitPendingFile(&file), 0);
     }
     EXPECT_EQ(ReadAll(dir.path() / "native.h" / "inside"), "x");
-    EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"native.h"});
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"native.h"});
 
-    std::string nowhere = ProgramPath(dir.path() / "no" / "such" / "native.h");
     PendingFile lost;
-    EXPECT_EQ(OpenPendingFile(nowhere.c_str(), &lost), 0);
+    EXPECT_FALSE(OpenPendingAt(dir.path() / "no" / "such" / "native.h", &lost));
     EXPECT_EQ(CommitPendingFile(&lost), 0);
 }

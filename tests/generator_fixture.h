@@ -72,12 +72,7 @@ protected:
     int RunFaulty(long n) { return Run("", {n ? std::to_string(n) : "", false}, FaultyGeneratorProgram()); }
 
     // The names in the work directory.
-    std::vector<std::string> WorkNames() const {
-        std::vector<std::string> names;
-        for (auto& entry : fs::directory_iterator(work_.path())) names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> WorkNames() const { return work_.Names(); }
 
     std::string Header() const { return test::ReadAll(work_.path() / "native.h"); }
     std::string Script(const std::string& relative, const std::string& bytes) const {

@@ -203,9 +203,8 @@ TEST(PosixPlatformTest, PendingFileWritesThroughALink) {
     TempDir dir;
     dir.Write("real.h", "old");
     ASSERT_EQ(symlink("real.h", (dir.path() / "native.h").c_str()), 0);
-    std::string target = ProgramPath(dir.path() / "native.h");
     PendingFile file;
-    ASSERT_EQ(OpenPendingFile(target.c_str(), &file), 1);
+    ASSERT_TRUE(test::OpenPendingAt(dir.path() / "native.h", &file));
     WritePendingFile(&file, "new", 3);
     EXPECT_EQ(CommitPendingFile(&file), 1);
     EXPECT_TRUE(test::fs::is_symlink(dir.path() / "native.h")) << "the link stays a link";
@@ -215,9 +214,8 @@ TEST(PosixPlatformTest, PendingFileWritesThroughALink) {
 TEST(PosixPlatformTest, PendingFileReportsAFailedWrite) {
     TempDir dir;
     ASSERT_EQ(symlink("/dev/full", (dir.path() / "native.h").c_str()), 0);
-    std::string target = ProgramPath(dir.path() / "native.h");
     PendingFile file;
-    ASSERT_EQ(OpenPendingFile(target.c_str(), &file), 1);
+    ASSERT_TRUE(test::OpenPendingAt(dir.path() / "native.h", &file));
     WritePendingFile(&file, "text", 4);
     EXPECT_EQ(CommitPendingFile(&file), 0);
     EXPECT_TRUE(test::fs::is_symlink(dir.path() / "native.h"));

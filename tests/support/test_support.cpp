@@ -1,5 +1,6 @@
 #include "tests/support/test_support.h"
 
+#include <algorithm>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -34,6 +35,17 @@ fs::path TempDir::Write(const fs::path& relative, const std::string& bytes) cons
 fs::path TempDir::MakeDir(const fs::path& relative) const {
     fs::create_directories(root_ / relative);
     return root_ / relative;
+}
+
+std::vector<std::string> TempDir::Names() const {
+    std::vector<std::string> names;
+    for (auto& entry : fs::directory_iterator(root_)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool OpenPendingAt(const fs::path& path, PendingFile* file) {
+    return OpenPendingFile(ProgramPath(path).c_str(), file) == 1;
 }
 
 std::string ReadAll(const fs::path& file) {

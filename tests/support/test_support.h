@@ -4,6 +4,9 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
+
+#include "runtime/services/files.h"
 
 namespace test {
 
@@ -23,6 +26,8 @@ public:
     fs::path Write(const fs::path& relative, const std::string& bytes) const;
     // Makes the directory at `relative` and those above it.
     fs::path MakeDir(const fs::path& relative) const;
+    // The names of the entries directly inside, sorted.
+    std::vector<std::string> Names() const;
 
 private:
     fs::path root_;
@@ -34,6 +39,10 @@ std::string ReadAll(const fs::path& file);
 // The path as the program's texts hold it: code page 936, backslashes, as
 // the platform layer of this build reports paths to the runtime.
 std::string ProgramPath(const fs::path& path);
+
+// Starts a pending file for the target at `path`, named as the program
+// names it; true when it could be opened.
+bool OpenPendingAt(const fs::path& path, PendingFile* file);
 
 // How a program is run: its one argument (none when empty), and whether it
 // runs as an unprivileged user (on Linux, when the tests run as root).
