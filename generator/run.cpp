@@ -2,7 +2,6 @@
 
 #include "runtime/services/files.h"
 
-
 TextValue OutputText = nullptr;
 TextValue FoundEntry = nullptr;
 
