@@ -9,25 +9,32 @@ and each command's time over the first one's.
 outputs and flush dirty pages, so that one command's writeback does not
 slow the next).
 
-Each command runs through /bin/sh; its resources are those wait4 reports
-for that shell and everything it waited for.
+Each command runs through /bin/sh; its times are those wait4 reports for
+that shell and everything it waited for. Its peak memory comes from GNU
+time instead: a process forked from this script starts with the script's
+own high-water mark, which would hide anything smaller.
 """
 import argparse
 import os
 import statistics
 import subprocess
+import tempfile
 import time
+
+GNU_TIME = "/usr/bin/time"
 
 
 def run_once(command):
-    start = time.perf_counter()
-    child = subprocess.Popen(["/bin/sh", "-c", command], stdin=subprocess.DEVNULL)
-    _, status, usage = os.wait4(child.pid, 0)
-    wall = time.perf_counter() - start
-    child.returncode = os.waitstatus_to_exitcode(status)
-    if child.returncode != 0:
-        raise SystemExit("failed (%d): %s" % (child.returncode, command))
-    return wall, usage.ru_utime + usage.ru_stime, usage.ru_maxrss * 1024
+    with tempfile.NamedTemporaryFile("r") as peak:
+        start = time.perf_counter()
+        child = subprocess.Popen([GNU_TIME, "-f", "%M", "-o", peak.name, "/bin/sh", "-c", command],
+                                 stdin=subprocess.DEVNULL)
+        _, status, usage = os.wait4(child.pid, 0)
+        wall = time.perf_counter() - start
+        code = os.waitstatus_to_exitcode(status)
+        if code != 0:
+            raise SystemExit("failed (%d): %s" % (code, command))
+        return wall, usage.ru_utime + usage.ru_stime, int(peak.read().split()[-1]) * 1024
 
 
 def main():
@@ -38,6 +45,8 @@ def main():
     parser.add_argument("--between", default="")
     parser.add_argument("commands", nargs="+", help="NAME=COMMAND")
     args = parser.parse_args()
+    if not os.access(GNU_TIME, os.X_OK):
+        raise SystemExit("%s is missing: apt-get install time" % GNU_TIME)
     commands = [c.split("=", 1) for c in args.commands]
     results = {name: [] for name, _ in commands}
     for round_ in range(args.warmup + args.runs):
