@@ -14,11 +14,6 @@
 
 namespace test {
 
-using test::FaultyGeneratorProgram;
-using test::GeneratorProgram;
-using test::RunOptions;
-using test::RunProgram;
-
 // ---- The model ------------------------------------------------------------------
 
 // Does the header hold nothing but well-formed line pairs? Names may hold

@@ -1,15 +1,14 @@
 // The whole job on trees that every build can make.
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
 #include "tests/generator_fixture.h"
 
 using test::GeneratorTest;
 using test::Pair;
 using test::WellFormed;
 namespace fs = test::fs;
-
-#include <algorithm>
-#include <cstdio>
-#include <vector>
-
 
 TEST_F(GeneratorTest, NoScriptsGiveAnEmptyHeaderThatReplacesTheOldOne) {
     work_.Write("native.h", std::string(5000, 'x'));
