@@ -23,9 +23,10 @@ void ReleaseGlobals();
 // directory. Always 0.
 std::int32_t RunGenerator();
 
-// The program from start to end: runtime start-up, the exit hook, the run,
-// and the exit with code 0. Does not return.
-[[noreturn]] void GeneratorMain();
+// The program from start to end: runtime start-up, the exit hook (the
+// generator's own unless another is given), the run, and the exit with
+// code 0. Does not return.
+[[noreturn]] void GeneratorMain(void (*exitHook)() = ReleaseGlobals);
 
 // Visits `directory` and every directory below it, depth first, files
 // before subdirectories, handing each file that matches the pattern and

@@ -24,8 +24,8 @@ std::int32_t RunGenerator() {
     return 0;
 }
 
-void GeneratorMain() {
+void GeneratorMain(void (*exitHook)()) {
     StartRuntime();
-    RegisterExitHook(ReleaseGlobals);
+    RegisterExitHook(exitHook);
     ExitProgram(RunGenerator());
 }

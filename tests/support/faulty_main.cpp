@@ -20,7 +20,5 @@ void ReportingHook() {
 
 int main(int argc, char** argv) {
     if (argc == 2) platform::FailHeapRequestsFrom(std::atol(argv[1]));
-    StartRuntime();
-    RegisterExitHook(ReportingHook);
-    ExitProgram(RunGenerator());
+    GeneratorMain(ReportingHook);
 }
