@@ -67,6 +67,13 @@ std::size_t WriteByteList(const unsigned char* bytes, std::size_t count, char* o
 // it is still in the cache.
 constexpr std::size_t kListPiece = 32 * 1024;
 
+// The number of bytes a script's block holds; a length that is not a
+// count (negative) holds none.
+std::size_t ScriptLength(ByteBlock data) {
+    std::int32_t length = ByteLength(1, TypedArg::Bytes(data));
+    return length > 0 ? static_cast<std::size_t>(length) : 0;
+}
+
 // ---- The executable's own path -----------------------------------------------
 
 // The executable's directory and full path do not change during a run:
@@ -123,7 +130,7 @@ TextValue DeriveName(TextValue path, TextValue separator) {
 
 TextValue FormatByteList(TextValue& path) {
     ByteBlock data = ReadWholeFile(1, TypedArg::Text(path));
-    auto count = static_cast<std::size_t>(ByteLength(1, TypedArg::Bytes(data)));
+    std::size_t count = ScriptLength(data);
     TextValue result = nullptr;
     if (count > 0) {
         auto* list = static_cast<char*>(AllocZeroed(ByteListBound(count) + 1));  // sized up front
@@ -141,7 +148,7 @@ void EmitEntry(TextValue& path) {
 
     // the array line; its byte list is formatted straight into the header
     ByteBlock data = ReadWholeFile(1, TypedArg::Text(path));
-    auto count = static_cast<std::size_t>(ByteLength(1, TypedArg::Bytes(data)));
+    std::size_t count = ScriptLength(data);
     AppendOutput({"const char ", identifier, "[] = {"});
     for (std::size_t done = 0; done < count; done += kListPiece) {
         std::size_t n = std::min(kListPiece, count - done);

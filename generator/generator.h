@@ -48,7 +48,9 @@ TextValue FormatByteList(TextValue& path);
 // "native.h" is written through a pending file: the pieces of OutputText
 // go to a new file beside it, which is put in place whole at the end. An
 // earlier "native.h" stays exactly as it was until then, and for good when
-// the run ends early (the exit hook abandons the pending file).
+// the run ends early (the exit hook abandons the pending file). Where the
+// header must be written in place (a link, a file with other links or
+// another owner), OutputText holds all of it until the end instead.
 
 // Starts the pending "native.h" in the working directory.
 void BeginHeader();

@@ -60,6 +60,9 @@ void AppendOutput(std::initializer_list<TextValue> parts) {
 
 void FlushOutput(bool all) {
     if (OutputLength() == 0 || (!all && outputLength < kFlushSize)) return;
+    /* written in place? then nothing of it before the end, so a run that
+       fails leaves the target as it was */
+    if (!all && header.inPlace) return;
     WritePendingFile(&header, OutputText, outputLength);
     outputLength = 0;  // the block stays for what comes next
     const_cast<char*>(OutputText)[0] = '\0';

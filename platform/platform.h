@@ -72,8 +72,8 @@ inline constexpr FileHandle kInvalidFile = -1;
 // writing. kInvalidFile when it cannot be opened.
 FileHandle OpenForRead(const char* path);
 
-// The low 32 bits of the file's size.
-std::uint32_t FileSize32(FileHandle file);
+// The file's whole size in bytes; 0 when it cannot be had.
+std::uint64_t FileSize(FileHandle file);
 
 // Reads up to `size` bytes; answers how many arrived (a short count means
 // end of file or a failed read).
@@ -89,15 +89,44 @@ bool WriteBytes(FileHandle file, const void* data, std::uint32_t size);
 // kInvalidFile otherwise.
 FileHandle CreateNewForWrite(const char* path);
 
+// How a move of one file onto another came out.
+enum class MoveOutcome {
+    Moved,    // `to` now is the file that was `from`
+    Refused,  // held by another program for now (a scanner, an indexer)
+    Failed,   // will not work, however often it is tried
+};
+
 // Moves the file `from` onto `to` in one step, replacing a file there.
-bool MoveReplacing(const char* from, const char* to);
+MoveOutcome MoveReplacing(const char* from, const char* to);
+
+// Test hook: the next `n` moves are refused without being tried.
+void RefuseMoves(int n);
+
+// Waits about `milliseconds` (Sleep).
+void Pause(int milliseconds);
 
 // Removes a file.
 bool RemoveFile(const char* path);
 
-// True when `path` names nothing, or a plain file: not a directory, a link
-// or a device.
-bool IsPlainFileOrMissing(const char* path);
+// How the name a file is about to be written under stands.
+enum class WriteTarget {
+    Missing,      // nothing by that name
+    Replaceable,  // a plain file of this user's with one link, writable by
+                  // its bits: a new file put in its place cannot be told
+                  // apart from writing it
+    InPlace,      // a link, a device, a file with other links or another
+                  // owner: it can only be written through
+    Protected,    // read-only, hidden or system by its bits, or a
+                  // directory: creating over it fails, so it is left alone
+};
+
+// Looks at `path` (following a link for its bits) and answers how it
+// stands; for a Replaceable file, its permission bits go to `permissions`.
+WriteTarget InspectWriteTarget(const char* path, std::uint32_t* permissions);
+
+// Gives an open file the permission bits that InspectWriteTarget reported
+// for the one it replaces (nothing to do where files have none).
+void SetPermissions(FileHandle file, std::uint32_t permissions);
 
 // The number of this process, for names no other run uses at once.
 unsigned long ProcessNumber();

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
 #include "runtime/services/text.h"
 #include "tests/support/test_support.h"
 
@@ -120,11 +121,6 @@ TEST(FilesTest, WriteFailsWhereNoFileCanBeCreated) {
     EXPECT_EQ(Write(dir.path() / "taken", {&EmptyByteBlock}), 0);
 }
 
-namespace {
-
-// The names in a directory.
-}  // namespace
-
 TEST(PendingFileTest, CommitPutsTheWholeFileInPlace) {
     TempDir dir;
     dir.Write("native.h", "old content");
@@ -189,4 +185,35 @@ TEST(PendingFileTest, ATargetThatCannotBeReplacedStaysAndLeavesNothing) {
     PendingFile lost;
     EXPECT_FALSE(OpenPendingAt(dir.path() / "no" / "such" / "native.h", &lost));
     EXPECT_EQ(CommitPendingFile(&lost), 0);
+}
+
+TEST(PendingFileTest, AMoveHeldForAMomentIsTriedAgainThenCopied) {
+    // refused a few times, the move goes through; refused for longer than
+    // the retries last, the content is copied into the target instead
+    for (int refusals : {3, 1000}) {
+        TempDir dir;
+        dir.Write("native.h", "old content");
+        PendingFile file;
+        ASSERT_TRUE(OpenPendingAt(dir.path() / "native.h", &file));
+        WritePendingFile(&file, "new", 3);
+        platform::RefuseMoves(refusals);
+        EXPECT_EQ(CommitPendingFile(&file), 1) << refusals;
+        platform::RefuseMoves(0);
+        EXPECT_EQ(ReadAll(dir.path() / "native.h"), "new") << refusals;
+        EXPECT_EQ(dir.Names(), std::vector<std::string>{"native.h"}) << refusals << ": a pending file was left";
+    }
+}
+
+TEST(PendingFileTest, AProtectedTargetIsLeftAlone) {
+    for (char attribute : {'r', 'h', 's'}) {
+        TempDir dir;
+        test::fs::path target = dir.Write("native.h", "old content");
+        if (!test::MarkFile(target, attribute)) GTEST_SKIP() << "no stored attributes here";
+        PendingFile file;
+        EXPECT_FALSE(OpenPendingAt(target, &file)) << attribute;
+        WritePendingFile(&file, "new", 3);
+        EXPECT_EQ(CommitPendingFile(&file), 0) << attribute;
+        EXPECT_EQ(ReadAll(target), "old content") << attribute;
+        EXPECT_EQ(dir.Names(), std::vector<std::string>{"native.h"}) << attribute;
+    }
 }

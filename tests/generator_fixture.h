@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -64,7 +65,17 @@ protected:
     }
 
     // The same with the generator whose heap fails at the nth request.
-    int RunFaulty(long n) { return Run("", {n ? std::to_string(n) : "", false}, FaultyGeneratorProgram()); }
+    int RunFaulty(long n, bool unprivileged = false) {
+        return Run("", {n ? std::to_string(n) : "", unprivileged}, FaultyGeneratorProgram());
+    }
+
+    // How many heap requests a whole run of the faulty generator makes.
+    long HeapRequestsOfARun() {
+        long total = 0;
+        if (RunFaulty(0) != 0 || std::sscanf(errors_.c_str(), "exit hook ran after %ld heap requests", &total) != 1)
+            ADD_FAILURE() << errors_;
+        return total;
+    }
 
     // The names in the work directory.
     std::vector<std::string> WorkNames() const { return work_.Names(); }

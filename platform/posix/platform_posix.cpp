@@ -22,6 +22,7 @@
 #include <iconv.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace platform {
@@ -48,6 +49,7 @@ std::uintptr_t Key(const void* p) { return ~reinterpret_cast<std::uintptr_t>(p);
 
 long heapRequests = 0;
 long failFrom = 0;
+int movesToRefuse = 0;
 
 // Counts one heap request; true when the failure hook refuses it.
 bool RequestRefused() {
@@ -173,6 +175,19 @@ bool UnholdableName(const std::string& utf8) {
     return false;
 }
 
+// The attribute word stored with a file the way Wine keeps it (the
+// user.DOSATTRIB extended attribute, as "0x80"); false when there is none.
+bool StoredAttributes(const std::string& osPath, std::uint32_t* attrs) {
+    char value[64] = {};
+    ssize_t got = getxattr(osPath.c_str(), "user.DOSATTRIB", value, sizeof value - 1);
+    if (got <= 2 || value[0] != '0' || (value[1] != 'x' && value[1] != 'X')) return false;
+    char* end = nullptr;
+    unsigned long stored = std::strtoul(value + 2, &end, 16);
+    if (end == value + 2) return false;
+    *attrs = static_cast<std::uint32_t>(stored);
+    return true;
+}
+
 // Attribute bits as Wine reports them for a Unix file.
 std::uint32_t AttributesOf(const std::string& osPath, const std::string& name) {
     struct stat st {};
@@ -180,16 +195,8 @@ std::uint32_t AttributesOf(const std::string& osPath, const std::string& name) {
     std::uint32_t attrs = S_ISDIR(st.st_mode) ? kAttrDirectory : kAttrArchive;
     if ((st.st_mode & 0222) == 0) attrs |= kAttrReadOnly;
     if (name[0] == '.' && name != "." && name != "..") attrs |= kAttrHidden;
-    if (S_ISREG(st.st_mode)) {
-        char value[64] = {};
-        ssize_t got = getxattr(osPath.c_str(), "user.DOSATTRIB", value, sizeof value - 1);
-        /* stored attribute word, as "0x80"? */
-        if (got > 2 && value[0] == '0' && (value[1] == 'x' || value[1] == 'X')) {
-            char* end = nullptr;
-            unsigned long stored = std::strtoul(value + 2, &end, 16);
-            if (end != value + 2) attrs = static_cast<std::uint32_t>(stored);
-        }
-    }
+    /* a stored attribute word replaces what the bits say */
+    if (S_ISREG(st.st_mode)) StoredAttributes(osPath, &attrs);
     return attrs;
 }
 
@@ -295,10 +302,10 @@ FileHandle OpenForRead(const char* path) {
     return fd;
 }
 
-std::uint32_t FileSize32(FileHandle file) {
+std::uint64_t FileSize(FileHandle file) {
     struct stat st {};
-    if (fstat(static_cast<int>(file), &st) != 0) return 0;
-    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(st.st_size));
+    if (fstat(static_cast<int>(file), &st) != 0 || st.st_size < 0) return 0;
+    return static_cast<std::uint64_t>(st.st_size);
 }
 
 std::uint32_t ReadBytes(FileHandle file, void* out, std::uint32_t size) {
@@ -337,9 +344,22 @@ FileHandle CreateNewForWrite(const char* path) {
     return fd < 0 ? kInvalidFile : fd;
 }
 
-bool MoveReplacing(const char* from, const char* to) {
+MoveOutcome MoveReplacing(const char* from, const char* to) {
+    if (movesToRefuse > 0) {
+        --movesToRefuse;
+        return MoveOutcome::Refused;
+    }
     std::string osFrom, osTo;
-    return OsPath(from, &osFrom) && OsPath(to, &osTo) && rename(osFrom.c_str(), osTo.c_str()) == 0;
+    if (!OsPath(from, &osFrom) || !OsPath(to, &osTo)) return MoveOutcome::Failed;
+    return rename(osFrom.c_str(), osTo.c_str()) == 0 ? MoveOutcome::Moved : MoveOutcome::Failed;
+}
+
+void RefuseMoves(int n) { movesToRefuse = n; }
+
+void Pause(int milliseconds) {
+    timespec wait{milliseconds / 1000, (milliseconds % 1000) * 1000000L};
+    while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
+    }
 }
 
 bool RemoveFile(const char* path) {
@@ -347,12 +367,30 @@ bool RemoveFile(const char* path) {
     return OsPath(path, &os) && unlink(os.c_str()) == 0;
 }
 
-bool IsPlainFileOrMissing(const char* path) {
+WriteTarget InspectWriteTarget(const char* path, std::uint32_t* permissions) {
     std::string os;
-    if (!OsPath(path, &os)) return false;
-    struct stat st {};
-    if (lstat(os.c_str(), &st) != 0) return errno == ENOENT;
-    return S_ISREG(st.st_mode);
+    if (!OsPath(path, &os)) return WriteTarget::Protected;
+    struct stat own {};
+    if (lstat(os.c_str(), &own) != 0) return errno == ENOENT ? WriteTarget::Missing : WriteTarget::Protected;
+    struct stat st = own;
+    /* a link? its target's bits decide */
+    if (S_ISLNK(own.st_mode) && stat(os.c_str(), &st) != 0)
+        return errno == ENOENT ? WriteTarget::InPlace : WriteTarget::Protected;
+    if (S_ISDIR(st.st_mode)) return WriteTarget::Protected;
+    // what Windows would refuse to create over: no owner-write bit (root
+    // included, so the bits decide and not access()), or a stored
+    // read-only, hidden or system attribute
+    std::uint32_t stored = 0;
+    if (S_ISREG(st.st_mode) && ((st.st_mode & S_IWUSR) == 0 || (StoredAttributes(os, &stored) &&
+                                                                 (stored & (kAttrReadOnly | kAttrHidden | kAttrSystem)))))
+        return WriteTarget::Protected;
+    if (!S_ISREG(own.st_mode) || own.st_nlink != 1 || own.st_uid != geteuid()) return WriteTarget::InPlace;
+    *permissions = static_cast<std::uint32_t>(own.st_mode & 07777);
+    return WriteTarget::Replaceable;
+}
+
+void SetPermissions(FileHandle file, std::uint32_t permissions) {
+    fchmod(static_cast<int>(file), static_cast<mode_t>(permissions));
 }
 
 unsigned long ProcessNumber() { return static_cast<unsigned long>(getpid()); }

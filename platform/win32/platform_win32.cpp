@@ -14,6 +14,7 @@ namespace {
 
 long heapRequests = 0;
 long failFrom = 0;
+int movesToRefuse = 0;
 
 // Counts one heap request; true when the failure hook refuses it.
 bool RequestRefused() {
@@ -136,7 +137,11 @@ FileHandle OpenForRead(const char* path) {
     return reinterpret_cast<FileHandle>(h);
 }
 
-std::uint32_t FileSize32(FileHandle file) { return GetFileSize(reinterpret_cast<HANDLE>(file), nullptr); }
+std::uint64_t FileSize(FileHandle file) {
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(reinterpret_cast<HANDLE>(file), &size) || size.QuadPart < 0) return 0;
+    return static_cast<std::uint64_t>(size.QuadPart);
+}
 
 std::uint32_t ReadBytes(FileHandle file, void* out, std::uint32_t size) {
     std::uint32_t got = 0;
@@ -173,17 +178,47 @@ FileHandle CreateNewForWrite(const char* path) {
     return h == INVALID_HANDLE_VALUE ? kInvalidFile : reinterpret_cast<FileHandle>(h);
 }
 
-bool MoveReplacing(const char* from, const char* to) {
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
+MoveOutcome MoveReplacing(const char* from, const char* to) {
+    if (movesToRefuse > 0) {
+        --movesToRefuse;
+        return MoveOutcome::Refused;
+    }
+    if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING)) return MoveOutcome::Moved;
+    DWORD error = GetLastError();
+    /* held open by another program (a virus scanner, an indexer)? */
+    bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION;
+    return held ? MoveOutcome::Refused : MoveOutcome::Failed;
 }
+
+void RefuseMoves(int n) { movesToRefuse = n; }
+
+void Pause(int milliseconds) { Sleep(static_cast<DWORD>(milliseconds)); }
 
 bool RemoveFile(const char* path) { return DeleteFileA(path) != 0; }
 
-bool IsPlainFileOrMissing(const char* path) {
-    DWORD attributes = GetFileAttributesA(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError() == ERROR_FILE_NOT_FOUND;
-    return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) == 0;
+WriteTarget InspectWriteTarget(const char* path, std::uint32_t* permissions) {
+    *permissions = 0;  // attributes are not carried over: the new file is an archive file
+    DWORD own = GetFileAttributesA(path);
+    if (own == INVALID_FILE_ATTRIBUTES)
+        return GetLastError() == ERROR_FILE_NOT_FOUND ? WriteTarget::Missing : WriteTarget::Protected;
+    // what a link leads to decides; opening without access follows it
+    HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return (own & FILE_ATTRIBUTE_REPARSE_POINT) ? WriteTarget::InPlace : WriteTarget::Protected;
+    BY_HANDLE_FILE_INFORMATION info{};
+    bool known = GetFileInformationByHandle(h, &info) != 0;
+    bool disk = GetFileType(h) == FILE_TYPE_DISK;
+    CloseHandle(h);
+    DWORD attributes = known ? info.dwFileAttributes : own;
+    /* what creating over it would fail on? */
+    if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
+        return WriteTarget::Protected;
+    if ((own & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) || !disk || !known || info.nNumberOfLinks != 1)
+        return WriteTarget::InPlace;
+    return WriteTarget::Replaceable;
 }
+
+void SetPermissions(FileHandle, std::uint32_t) {}
 
 unsigned long ProcessNumber() { return GetCurrentProcessId(); }
 

@@ -1,5 +1,6 @@
 #include "runtime/services/files.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -43,9 +44,14 @@ TextValue ExeFileName() {
 ByteBlock ReadWholeFile(int, const TypedArg& path) {
     platform::FileHandle file = platform::OpenForRead(path.AsText() ? path.AsText() : "");
     if (file == platform::kInvalidFile) return nullptr;
-    std::uint32_t size = platform::FileSize32(file);
+    std::uint64_t size = platform::FileSize(file);
+    /* too long for a byte array's length? as if it could not be opened */
+    if (size > static_cast<std::uint64_t>(INT32_MAX)) {
+        platform::CloseFile(file);
+        return nullptr;
+    }
     auto block = static_cast<ByteBlock>(AllocZeroed(static_cast<std::size_t>(size) + sizeof(ByteBlockHeader)));
-    std::uint32_t got = platform::ReadBytes(file, BlockBytes(block), size);
+    std::uint32_t got = platform::ReadBytes(file, BlockBytes(block), static_cast<std::uint32_t>(size));
     platform::CloseFile(file);
     block->dimensions = 1;
     block->length = static_cast<std::int32_t>(got);  // what really arrived
@@ -66,28 +72,76 @@ std::int32_t WriteFileParts(int count, const TypedArg* args) {
     return result;
 }
 
+namespace {
+
+// A move refused for a moment is tried this often, this far apart: about a
+// second in all.
+constexpr int kMoveTries = 20;
+constexpr int kMovePauseMs = 50;
+
+// Copies the whole file `from` into `to`, created or truncated. False when
+// either cannot be opened or a write fails.
+bool CopyInto(const char* from, const char* to) {
+    platform::FileHandle in = platform::OpenForRead(from);
+    if (in == platform::kInvalidFile) return false;
+    platform::FileHandle out = platform::CreateForWrite(to);
+    bool ok = out != platform::kInvalidFile;
+    char piece[64 * 1024];
+    while (ok) {
+        std::uint32_t got = platform::ReadBytes(in, piece, sizeof piece);
+        if (got == 0) break;
+        ok = platform::WriteBytes(out, piece, got);
+    }
+    platform::CloseFile(in);
+    return platform::CloseFile(out) && ok;
+}
+
+// Moves the finished new file onto the target, waiting out a short hold.
+bool PutInPlace(const PendingFile* file) {
+    for (int attempt = 0; attempt < kMoveTries; ++attempt) {
+        switch (platform::MoveReplacing(file->temporary, file->target)) {
+        case platform::MoveOutcome::Moved: return true;
+        case platform::MoveOutcome::Failed: return false;
+        case platform::MoveOutcome::Refused: platform::Pause(kMovePauseMs); break;
+        }
+    }
+    /* still held? the content goes into the target itself */
+    return CopyInto(file->temporary, file->target);
+}
+
+}  // namespace
+
 std::int32_t OpenPendingFile(TextValue name, PendingFile* file) {
     *file = PendingFile{};
     if (TextLength(name) == 0 || TextLength(name) >= static_cast<std::int32_t>(sizeof file->target)) return 0;
     std::memcpy(file->target, name, static_cast<std::size_t>(TextLength(name)) + 1);
-    /* something other than a plain file under that name? write through it */
-    if (!platform::IsPlainFileOrMissing(name)) {
-        file->direct = true;
-        file->handle = platform::CreateForWrite(name);
-        return file->handle == platform::kInvalidFile ? 0 : 1;
+    std::uint32_t permissions = 0;
+    platform::WriteTarget target = platform::InspectWriteTarget(name, &permissions);
+    if (target == platform::WriteTarget::Protected) return 0;
+    if (target != platform::WriteTarget::InPlace) {
+        // a name of this run's own beside the target, so the move stays on
+        // one file system
+        for (int attempt = 0; attempt < 100 && file->handle == platform::kInvalidFile; ++attempt) {
+            std::snprintf(file->temporary, sizeof file->temporary, "%s.%lu-%d.tmp", name,
+                          platform::ProcessNumber(), attempt);
+            file->handle = platform::CreateNewForWrite(file->temporary);
+        }
+        if (file->handle != platform::kInvalidFile && target == platform::WriteTarget::Replaceable)
+            platform::SetPermissions(file->handle, permissions);
     }
-    // a name of this run's own beside the target, so the move stays on
-    // one file system
-    for (int attempt = 0; attempt < 100 && file->handle == platform::kInvalidFile; ++attempt) {
-        std::snprintf(file->temporary, sizeof file->temporary, "%s.%lu-%d.tmp", name, platform::ProcessNumber(),
-                      attempt);
-        file->handle = platform::CreateNewForWrite(file->temporary);
-    }
-    return file->handle == platform::kInvalidFile ? 0 : 1;
+    /* no new file beside it (a link, or a directory closed to us)? write it in place */
+    file->inPlace = file->handle == platform::kInvalidFile;
+    if (file->inPlace && target == platform::WriteTarget::Missing) return 0;  // nothing could be made there
+    file->started = true;
+    return 1;
 }
 
 void WritePendingFile(PendingFile* file, const void* data, std::size_t size) {
-    if (file->handle == platform::kInvalidFile || file->failed) return;
+    if (!file->started || file->failed) return;
+    if (file->inPlace && file->handle == platform::kInvalidFile) {
+        file->handle = platform::CreateForWrite(file->target);
+        file->failed = file->handle == platform::kInvalidFile;
+    }
     constexpr std::size_t kPiece = std::size_t{1} << 30;  // what one 32-bit write can take
     for (std::size_t done = 0; done < size && !file->failed; done += kPiece) {
         std::size_t n = size - done < kPiece ? size - done : kPiece;
@@ -97,18 +151,21 @@ void WritePendingFile(PendingFile* file, const void* data, std::size_t size) {
 }
 
 std::int32_t CommitPendingFile(PendingFile* file) {
-    if (file->handle == platform::kInvalidFile) return 0;
+    if (!file->started) return 0;
+    WritePendingFile(file, nullptr, 0);  // an empty file in place is still created or truncated
+    file->started = false;
     bool closed = platform::CloseFile(file->handle);
     file->handle = platform::kInvalidFile;
-    if (file->direct) return closed && !file->failed ? 1 : 0;
-    if (closed && !file->failed && platform::MoveReplacing(file->temporary, file->target)) return 1;
-    platform::RemoveFile(file->temporary);
-    return 0;
+    if (file->inPlace) return closed && !file->failed ? 1 : 0;
+    bool placed = closed && !file->failed && PutInPlace(file);
+    platform::RemoveFile(file->temporary);  // after a move, nothing of that name is left to remove
+    return placed ? 1 : 0;
 }
 
 void AbandonPendingFile(PendingFile* file) {
-    if (file->handle == platform::kInvalidFile) return;
+    if (!file->started) return;
+    file->started = false;
     platform::CloseFile(file->handle);
     file->handle = platform::kInvalidFile;
-    if (!file->direct) platform::RemoveFile(file->temporary);
+    if (!file->inPlace) platform::RemoveFile(file->temporary);
 }

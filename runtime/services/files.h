@@ -31,28 +31,39 @@ ByteBlock ReadWholeFile(int count, const TypedArg& path);
 // every write succeeded, else 0. Only the slots' pointers are read.
 std::int32_t WriteFileParts(int count, const TypedArg* args);
 
-// A file written in pieces and put in place whole. The pieces go to a new
-// file beside the target, which CommitPendingFile moves onto it in one
-// step: until then, and for good after a failed write or an abandon, an
-// earlier file of that name stays exactly as it was. Where the name is
-// held by something other than a plain file (a link, a device), the
-// pieces go straight into it instead.
+// A file written in pieces and put in place whole. Where a new file put
+// in the target's place cannot be told apart from writing the target (it
+// is missing, or a plain file of this user's with one link), the pieces go
+// to a new file beside it, which CommitPendingFile moves onto it in one
+// step, giving it the old file's permission bits: until then, and for good
+// after a failed write or an abandon, an earlier file stays exactly as it
+// was. Everywhere else (a link, a device, a file with other links or
+// another owner, a directory where no new file can be made) the target is
+// written in place: it is opened, and truncated, by the first write, so a
+// caller that must leave it untouched on failure holds every piece until
+// it commits (PendingFile::inPlace says so). A target that could not be
+// created over (read-only, hidden or system) is left alone.
 struct PendingFile {
     std::intptr_t handle = -1;  // the open file, -1 when none
-    bool direct = false;        // writing straight into the target
+    bool started = false;       // opened and not yet committed or abandoned
+    bool inPlace = false;       // the target itself is written
     bool failed = false;        // a write failed: nothing will be put in place
     char target[260] = {};
     char temporary[300] = {};
 };
 
-// Starts `file` for the target `name`. 1 when a file could be opened.
+// Starts `file` for the target `name`. 1 when it can be written; 0 when
+// the target is to be left alone or nothing can be written there.
 std::int32_t OpenPendingFile(TextValue name, PendingFile* file);
 
 // Appends `size` bytes; after a failure, does nothing more.
 void WritePendingFile(PendingFile* file, const void* data, std::size_t size);
 
 // Puts the file in place under its target name. 1 when all was written and
-// it stands there whole; else 0, and the target is as it was before.
+// it stands there whole; else 0, and (unless it was written in place) the
+// target is as it was before. A move refused for a moment (a scanner
+// holding the target) is tried again for about a second, then the content
+// is copied into the target instead; no new file is ever left behind.
 std::int32_t CommitPendingFile(PendingFile* file);
 
 // Closes and removes an unfinished file; the target stays as it was. Does

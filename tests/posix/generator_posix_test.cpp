@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <functional>
 #include <thread>
 
 #include "tests/generator_fixture.h"
@@ -61,6 +62,123 @@ TEST_F(GeneratorTest, AHeaderLinkedToAFullDeviceFailsQuietly) {
     EXPECT_EQ(errors_, "");
     EXPECT_TRUE(fs::is_symlink(work_.path() / "native.h"));
     EXPECT_EQ(WorkNames(), std::vector<std::string>{"native.h"});
+}
+
+namespace {
+
+// What a run may not change about a file but its bytes.
+struct FileState {
+    std::string bytes;
+    ino_t inode;
+    nlink_t links;
+    mode_t mode;
+    uid_t owner;
+    bool operator==(const FileState&) const = default;
+};
+
+FileState StateOf(const fs::path& file) {
+    struct stat st {};
+    stat(file.c_str(), &st);
+    return {test::ReadAll(file), st.st_ino, st.st_nlink, st.st_mode, st.st_uid};
+}
+
+constexpr uid_t kNobody = 65534;
+
+}  // namespace
+
+TEST_F(GeneratorTest, HeadersWrittenInPlaceStayWholeThroughFailedRuns) {
+    std::string expected = Script("a.js", "first");
+    expected += Script("lib\\b.js", std::string(300000, 'b'));  // more than one piece of the header
+    long total = HeapRequestsOfARun();
+    ASSERT_GT(total, 10);
+    test::TempDir elsewhere;
+    fs::path header = work_.path() / "native.h";
+    struct Case {
+        const char* what;
+        bool needsRoot;
+        bool unprivileged;
+        std::function<fs::path()> make;  // answers the file that holds the header
+    };
+    const Case cases[] = {
+        {"a symbolic link", false, false,
+         [&] {
+             fs::path target = elsewhere.Write("target.h", "earlier header");
+             fs::create_symlink(target, header);
+             return target;
+         }},
+        {"a file with a second link", false, false,
+         [&] {
+             work_.Write("native.h", "earlier header");
+             fs::create_hard_link(header, elsewhere.path() / "second.h");
+             return header;
+         }},
+        {"a file of another owner", true, false,
+         [&] {
+             work_.Write("native.h", "earlier header");
+             EXPECT_EQ(chown(header.c_str(), kNobody, kNobody), 0);
+             return header;
+         }},
+        {"a writable file in a directory closed to the user", true, true,
+         [&] {
+             work_.Write("native.h", "earlier header");
+             EXPECT_EQ(chown(header.c_str(), kNobody, kNobody), 0);
+             fs::permissions(work_.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                               fs::perms::others_read | fs::perms::others_exec);
+             return header;
+         }},
+    };
+    for (const Case& c : cases) {
+        if (c.needsRoot && !test::CanRunUnprivileged()) continue;
+        fs::permissions(work_.path(), fs::perms::all);
+        fs::remove(header);
+        for (const auto& name : elsewhere.Names()) fs::remove(elsewhere.path() / name);
+        fs::path target = c.make();
+        const FileState before = StateOf(target);
+        for (long n = 1; n <= total; n += std::max(1L, total / 10)) {
+            ASSERT_EQ(RunFaulty(n, c.unprivileged), 0) << c.what << ", " << n;
+            EXPECT_NE(errors_.find("[error]"), std::string::npos) << c.what << ", " << n << ": " << errors_;
+            EXPECT_TRUE(StateOf(target) == before) << c.what << ": changed by the run failing at " << n;
+            EXPECT_EQ(WorkNames(), std::vector<std::string>{"native.h"}) << c.what << ", " << n;
+        }
+        ASSERT_EQ(RunFaulty(0, c.unprivileged), 0) << c.what;
+        FileState after = StateOf(target);
+        EXPECT_EQ(after.bytes, expected) << c.what;
+        after.bytes = before.bytes;
+        EXPECT_TRUE(after == before) << c.what << ": the file is no longer the same file";
+        EXPECT_EQ(fs::is_symlink(header), fs::is_symlink(target) || target != header) << c.what;
+        EXPECT_EQ(WorkNames(), std::vector<std::string>{"native.h"}) << c.what;
+    }
+}
+
+TEST_F(GeneratorTest, ProtectionIsReadFromTheBitsForEveryUser) {
+    Script("a.js", "a");
+    fs::path header = work_.path() / "native.h";
+    for (bool unprivileged : {false, true}) {
+        if (unprivileged && !test::CanRunUnprivileged()) continue;
+        fs::permissions(work_.path(), fs::perms::all);
+        for (const char* how : {"mode", "attribute"}) {
+            if (fs::exists(header)) fs::permissions(header, fs::perms::owner_write, fs::perm_options::add);
+            fs::remove(header);
+            work_.Write("native.h", "earlier header");
+            if (unprivileged) {
+                ASSERT_EQ(chown(header.c_str(), kNobody, kNobody), 0);
+            }
+            if (std::string(how) == "mode") fs::permissions(header, fs::perms(0444));
+            else if (setxattr(header.c_str(), "user.DOSATTRIB", "0x21", 4, 0) != 0) continue;
+            EXPECT_EQ(Run("", {"", unprivileged}), 0);
+            EXPECT_EQ(Header(), "earlier header") << how << (unprivileged ? ", unprivileged" : ", as root");
+            EXPECT_EQ(WorkNames(), std::vector<std::string>{"native.h"}) << how;
+        }
+    }
+}
+
+TEST_F(GeneratorTest, AReplacedHeaderKeepsItsPermissionBits) {
+    std::string expected = Script("a.js", "a");
+    fs::path header = work_.Write("native.h", "earlier header");
+    fs::permissions(header, fs::perms(0640));
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(Header(), expected);
+    EXPECT_EQ(fs::status(header).permissions(), fs::perms(0640));
 }
 
 TEST_F(GeneratorTest, AReadOnlyWorkingDirectoryKeepsItsHeader) {

@@ -1,6 +1,7 @@
 // Running a program and naming paths on the Linux build.
 #include <fcntl.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,6 +25,17 @@ std::string ProgramPath(const fs::path& path) {
 constexpr uid_t kUnprivileged = 65534;
 
 bool CanRunUnprivileged() { return geteuid() == 0; }
+
+bool MarkFile(const fs::path& file, char attribute) {
+    /* read-only is the bits, the others a stored attribute word as Wine keeps it */
+    if (attribute == 'r') {
+        fs::permissions(file, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                        fs::perm_options::remove);
+        return true;
+    }
+    const char* word = attribute == 'h' ? "0x22" : "0x24";
+    return setxattr(file.c_str(), "user.DOSATTRIB", word, 4, 0) == 0;
+}
 
 int RunProgram(const fs::path& program, const fs::path& workDir, std::string* errors, const RunOptions& options) {
     fs::path errorFile = workDir.parent_path() / (workDir.filename().string() + ".stderr");

@@ -3,6 +3,7 @@
 #include <process.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "tests/support/test_support.h"
 
@@ -13,6 +14,11 @@ const bool kWindowsBuild = true;
 std::string ProgramPath(const fs::path& path) { return path.string(); }
 
 bool CanRunUnprivileged() { return false; }
+
+bool MarkFile(const fs::path& file, char attribute) {
+    std::wstring command = L"attrib +" + std::wstring(1, static_cast<wchar_t>(attribute)) + L" \"" + file.wstring() + L"\"";
+    return _wsystem(command.c_str()) == 0;
+}
 
 int RunProgram(const fs::path& program, const fs::path& workDir, std::string* errors, const RunOptions& options) {
     fs::path errorFile = workDir.parent_path() / (workDir.filename().string() + ".stderr");

@@ -44,6 +44,11 @@ std::string ProgramPath(const fs::path& path);
 // names it; true when it could be opened.
 bool OpenPendingAt(const fs::path& path, PendingFile* file);
 
+// Gives the file the Windows attribute `attribute` ('r' read-only, 'h'
+// hidden, 's' system) the way this build's system keeps it; false when it
+// cannot be kept here.
+bool MarkFile(const fs::path& file, char attribute);
+
 // How a program is run: its one argument (none when empty), and whether it
 // runs as an unprivileged user (on Linux, when the tests run as root).
 struct RunOptions {
