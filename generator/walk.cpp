@@ -9,16 +9,10 @@ const char kDefaultPattern[] = "*.js";
 constexpr std::int32_t kDefaultMask = 39;  // read-only, hidden, system, archive
 constexpr std::int32_t kDirectoryMask = 0x10;
 
-// Does the text end in a backslash character? Read character by character:
-// a backslash that is the trail byte of a two-byte character (乗 is 81 5C)
-// is part of that character, not a separator.
+// Does the text end in a backslash character (not a trail byte)?
 bool EndsInSeparator(TextValue text) {
-    bool separator = false;
-    for (const char* p = text; *p; ++p) {
-        separator = *p == '\\';
-        if (static_cast<unsigned char>(*p) >= 0x80 && p[1]) ++p;  // two-byte character
-    }
-    return separator;
+    std::int32_t length = TextLength(text);
+    return length > 0 && LastSeparator(text, length) == length - 1;
 }
 
 // Replaces what a text variable holds, releasing the old block.

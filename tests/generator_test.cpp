@@ -1,6 +1,7 @@
 // The whole job on trees that every build can make.
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <iterator>
 #include <vector>
 
@@ -87,6 +88,19 @@ TEST_F(GeneratorTest, TheProgramNeverEmitsItself) {
     std::string expected = Script("a.js", "a");
     EXPECT_EQ(Run("tool.js"), 0);
     EXPECT_EQ(Header(), expected);
+}
+
+TEST_F(GeneratorTest, TheWindowsProgramOpensNoConsole) {
+    if (!test::kWindowsBuild) GTEST_SKIP() << "only a Windows program has a subsystem";
+    std::string image = test::ReadAll(test::GeneratorProgram());
+    ASSERT_GT(image.size(), 0x200u);
+    std::uint32_t pe = 0;
+    std::memcpy(&pe, image.data() + 0x3C, sizeof pe);
+    ASSERT_LT(pe + 24 + 70, image.size());
+    ASSERT_EQ(image.substr(pe, 4), std::string("PE\0\0", 4));
+    std::uint16_t subsystem = 0;
+    std::memcpy(&subsystem, image.data() + pe + 24 + 68, sizeof subsystem);  // in the optional header
+    EXPECT_EQ(subsystem, 2) << "2 is the GUI subsystem, 3 the console";
 }
 
 TEST_F(GeneratorTest, PathsOverTheLimitAreSkipped) {

@@ -163,6 +163,23 @@ TEST(TextTest, ReplaceNeverReturnsItsArgument) {
     ReleaseBlock(got);
 }
 
+TEST(TextTest, LastSeparatorReadsCharacterByCharacter) {
+    const struct {
+        std::string path;
+        std::int32_t last;
+    } cases[] = {
+        {"", -1},
+        {"name.exe", -1},
+        {"C:\\dir\\gen.exe", 6},
+        {"C:\\dir\\\x81\x5cgen.exe", 6},   // 乗 (81 5C) in the name: its trail byte is no separator
+        {"C:\\x\x81\x5c\\gen.exe", 6},     // a directory ending in 乗
+        {"C:\\dir\\", 6},
+        {"C:\\dir\\\x81", 6},               // a lone lead byte at the end
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(LastSeparator(c.path.c_str(), static_cast<std::int32_t>(c.path.size())), c.last) << c.path;
+}
+
 TEST(TextTest, ConstructorsGiveNullForEmpty) {
     EXPECT_EQ(TextFromBytes("abc", 0), nullptr);
     EXPECT_EQ(TextFromBytes("abc", -1), nullptr);

@@ -18,6 +18,8 @@
 #include <vector>
 
 #include <dirent.h>
+#include <locale.h>
+#include <wctype.h>
 #include <fcntl.h>
 #include <iconv.h>
 #include <sys/stat.h>
@@ -117,10 +119,12 @@ std::string Utf8ToCp936(const char* in, std::size_t n) {
 }
 
 // The OS path of a program path: converted first, separators after.
-// False when the path is too long for the ANSI entry points.
+// False when the path is too long for the ANSI entry points, or holds a
+// wildcard, which no Windows name can ("?" also stands for a character
+// code page 936 could not hold, and must never open another file).
 bool OsPath(const char* path, std::string* out) {
     std::size_t n = std::strlen(path);
-    if (n >= kMaxPath) return false;
+    if (n >= kMaxPath || std::strpbrk(path, "?*")) return false;
     *out = Cp936ToUtf8(path, n);
     std::replace(out->begin(), out->end(), '\\', '/');
     return true;
@@ -168,11 +172,48 @@ bool WildcardMatch(const char* pat, const char* name) {
     return *pat == '\0';
 }
 
-// Names Windows cannot hold that would also break a header line or string.
+// Names Windows cannot hold: control characters and < > : " / \ | ? *.
 bool UnholdableName(const std::string& utf8) {
     for (unsigned char c : utf8)
-        if ((c >= 0x01 && c <= 0x1F) || c == '"' || c == '\\') return true;
+        if ((c >= 0x01 && c <= 0x1F) || std::strchr("<>:\"/\\|?*", c)) return true;
     return false;
+}
+
+// The key NTFS (and Wine after it) orders a directory's names by: the name
+// as UTF-16 code units, each upper-cased by the simple case mapping, then
+// compared as unsigned 16-bit values. Made from the name on disk, so that
+// a character code page 936 cannot hold still sorts where it belongs.
+std::u16string SortKey(const std::string& utf8) {
+    std::u16string key;
+    key.reserve(utf8.size());
+    if (IsAscii(utf8.data(), utf8.size())) {
+        for (char c : utf8) key.push_back(static_cast<unsigned char>(FoldAscii(c)));
+        return key;
+    }
+    static iconv_t toUtf16 = iconv_open("UTF-16LE", "UTF-8");
+    static locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+    std::string units(utf8.size() * 2 + 2, '\0');
+    char* src = const_cast<char*>(utf8.data());
+    std::size_t left = utf8.size();
+    char* dst = units.data();
+    std::size_t room = units.size();
+    iconv(toUtf16, nullptr, nullptr, nullptr, nullptr);
+    /* not UTF-8? what converted so far, then the rest's bytes as they are */
+    iconv(toUtf16, &src, &left, &dst, &room);
+    std::size_t converted = units.size() - room;
+    for (std::size_t i = 0; i + 1 < converted; i += 2) {
+        auto unit = static_cast<wint_t>(static_cast<unsigned char>(units[i]) |
+                                        static_cast<unsigned char>(units[i + 1]) << 8);
+        wint_t upper = unit;
+        /* a surrogate keeps its unit; without a Unicode case table, ASCII alone folds */
+        if (unit < 0xD800 || unit > 0xDFFF)
+            upper = unicode ? towupper_l(unit, unicode)
+                    : unit < 0x80 ? static_cast<unsigned char>(FoldAscii(static_cast<char>(unit)))
+                                  : unit;
+        key.push_back(static_cast<char16_t>(upper <= 0xFFFF ? upper : unit));
+    }
+    for (; left > 0; --left, ++src) key.push_back(static_cast<unsigned char>(*src));
+    return key;
 }
 
 // The attribute word stored with a file the way Wine keeps it (the
@@ -414,7 +455,13 @@ SearchHandle FindFirst(const char* pattern, FoundData* out) {
 
     DIR* dir = opendir(osDir.c_str());
     if (!dir) return kInvalidSearch;
-    auto* search = new Search();
+    // each entry beside the key NTFS orders it by and its name on disk
+    struct Listed {
+        std::u16string key;
+        std::string utf8;
+        FoundData found;
+    };
+    std::vector<Listed> listed;
     while (dirent* e = readdir(dir)) {
         std::string utf8 = e->d_name;
         if (UnholdableName(utf8)) continue;
@@ -424,18 +471,16 @@ SearchHandle FindFirst(const char* pattern, FoundData* out) {
         FoundData found{};
         found.attributes = AttributesOf(osDir + (osDir.back() == '/' ? "" : "/") + utf8, name);
         std::memcpy(found.name, name.c_str(), name.size() + 1);
-        search->entries.push_back(found);
+        listed.push_back({SortKey(utf8), utf8, found});
     }
     closedir(dir);
-    // the order NTFS lists ASCII names in: folded to upper case, then bytes
-    std::sort(search->entries.begin(), search->entries.end(), [](const FoundData& a, const FoundData& b) {
-        for (std::size_t i = 0;; ++i) {
-            char x = FoldAscii(a.name[i]), y = FoldAscii(b.name[i]);
-            if (x != y) return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
-            if (!x) break;
-        }
-        return std::strcmp(a.name, b.name) < 0;
+    // names that tie (which Windows cannot hold side by side) go by their bytes
+    std::sort(listed.begin(), listed.end(), [](const Listed& a, const Listed& b) {
+        return a.key != b.key ? a.key < b.key : a.utf8 < b.utf8;
     });
+    auto* search = new Search();
+    search->entries.reserve(listed.size());
+    for (const Listed& entry : listed) search->entries.push_back(entry.found);
     if (search->entries.empty()) {
         delete search;
         return kInvalidSearch;

@@ -1,10 +1,16 @@
-// The platform layer on Windows: the ANSI entry points of the Windows API,
-// called as the runtime describes them. Paths and names pass through
-// unchanged in the system code page.
+// The platform layer on Windows. The runtime's texts are code page 936
+// whatever code page the system uses, so every path and name crosses here
+// explicitly: 936 to UTF-16 on the way down, UTF-16 to 936 on the way up
+// ("?" for what 936 cannot hold, as the ANSI entry points give on a 936
+// system), and the wide entry points do the work. What the ANSI entry
+// points refuse is refused here too: paths of 260 bytes or more in 936, and
+// paths holding a wildcard.
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 #include <windows.h>
@@ -32,7 +38,7 @@ struct ImageBounds {
 const ImageBounds& Image() {
     static ImageBounds bounds = [] {
         ImageBounds b;
-        auto* base = reinterpret_cast<const unsigned char*>(GetModuleHandleA(nullptr));
+        auto* base = reinterpret_cast<const unsigned char*>(GetModuleHandleW(nullptr));
         if (!base) return b;
         std::int32_t peOffset;
         std::memcpy(&peOffset, base + 0x3C, sizeof peOffset);
@@ -44,17 +50,54 @@ const ImageBounds& Image() {
     return bounds;
 }
 
+// The program's own code page.
+constexpr UINT kCodePage = 936;
+
+// A path of this many bytes or more cannot be opened or searched (MAX_PATH,
+// terminator included), counted in code page 936 as the ANSI entry points
+// count it.
+constexpr std::size_t kMaxPath = 260;
+
+// `length` bytes of code page 936 text as UTF-16.
+std::wstring Widen(const char* text, int length) {
+    if (length <= 0) return std::wstring();
+    int n = MultiByteToWideChar(kCodePage, 0, text, length, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0) MultiByteToWideChar(kCodePage, 0, text, length, wide.data(), n);
+    return wide;
+}
+
+std::wstring Widen(const char* text) { return Widen(text, static_cast<int>(std::strlen(text))); }
+
+// UTF-16 text in the code page `codePage`; what it cannot hold becomes "?".
+// No best fit: a name read back must never stand for another file (É made
+// é would open é's file), and the Linux build gives "?" too.
+std::string Narrow(const wchar_t* wide, int length, UINT codePage = kCodePage) {
+    if (length <= 0) return std::string();
+    DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    int n = WideCharToMultiByte(codePage, flags, wide, length, nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0) WideCharToMultiByte(codePage, flags, wide, length, text.data(), n, nullptr, nullptr);
+    return text;
+}
+
+std::string Narrow(const wchar_t* wide) { return Narrow(wide, static_cast<int>(std::wcslen(wide))); }
+
+// The wide form of a path the ANSI entry points would take; false for one
+// they refuse (too long, or a wildcard in it; `pattern` allows wildcards
+// in the last part alone).
+bool WidePath(const char* path, std::wstring* out, bool pattern = false) {
+    if (std::strlen(path) >= kMaxPath) return false;
+    *out = Widen(path);
+    std::size_t last = out->find_last_of(L"\\/");
+    std::size_t checked = pattern ? (last == std::wstring::npos ? 0 : last) : out->size();
+    return out->find_first_of(L"?*") >= checked;
+}
+
 // Code page 936 to UTF-8, for the report on standard error.
 std::string Cp936ToUtf8(const char* text) {
-    int wide = MultiByteToWideChar(936, 0, text, -1, nullptr, 0);
-    if (wide <= 0) return text;
-    std::wstring w(static_cast<std::size_t>(wide), L'\0');
-    MultiByteToWideChar(936, 0, text, -1, w.data(), wide);
-    int narrow = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(narrow), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, out.data(), narrow, nullptr, nullptr);
-    out.resize(std::strlen(out.c_str()));
-    return out;
+    std::wstring wide = Widen(text);
+    return Narrow(wide.c_str(), static_cast<int>(wide.size()), CP_UTF8);
 }
 
 }  // namespace
@@ -98,7 +141,7 @@ void EndProcess(int code) {
 }
 
 void ShowErrorBox(const char* text, const char* caption) {
-    int answer = MessageBoxA(nullptr, text, caption, MB_ICONERROR);
+    int answer = MessageBoxW(nullptr, Widen(text).c_str(), Widen(caption).c_str(), MB_ICONERROR);
     if (answer > 0) return;
     // no desktop to show it on: the same report on standard error
     std::string shown = Cp936ToUtf8(text);
@@ -119,15 +162,21 @@ void FormatFatalReport(char out[256], int code, const char* message) {
 }
 
 int ModuleFileName(char* out, int size) {
-    DWORD n = GetModuleFileNameA(nullptr, out, static_cast<DWORD>(size));
-    if (n == 0 || n >= static_cast<DWORD>(size)) return 0;
-    return static_cast<int>(n);
+    static wchar_t wide[32768];
+    DWORD n = GetModuleFileNameW(nullptr, wide, 32768);
+    if (n == 0 || n >= 32768) return 0;
+    std::string path = Narrow(wide, static_cast<int>(n));
+    if (path.size() >= static_cast<std::size_t>(size)) return 0;
+    std::memcpy(out, path.c_str(), path.size() + 1);
+    return static_cast<int>(path.size());
 }
 
 // ---- Files ----------------------------------------------------------------------
 
 FileHandle OpenForRead(const char* path) {
-    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+    std::wstring wide;
+    if (!WidePath(path, &wide)) return kInvalidFile;
+    HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_ARCHIVE, nullptr);
     if (h == INVALID_HANDLE_VALUE) return kInvalidFile;
     if (GetFileType(h) != FILE_TYPE_DISK) {  // a pipe or device: never wait on it
@@ -156,7 +205,9 @@ std::uint32_t ReadBytes(FileHandle file, void* out, std::uint32_t size) {
 }
 
 FileHandle CreateForWrite(const char* path) {
-    HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, nullptr);
+    std::wstring wide;
+    if (!WidePath(path, &wide)) return kInvalidFile;
+    HANDLE h = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, nullptr);
     return h == INVALID_HANDLE_VALUE ? kInvalidFile : reinterpret_cast<FileHandle>(h);
 }
 
@@ -174,7 +225,9 @@ bool WriteBytes(FileHandle file, const void* data, std::uint32_t size) {
 }
 
 FileHandle CreateNewForWrite(const char* path) {
-    HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_ARCHIVE, nullptr);
+    std::wstring wide;
+    if (!WidePath(path, &wide)) return kInvalidFile;
+    HANDLE h = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_ARCHIVE, nullptr);
     return h == INVALID_HANDLE_VALUE ? kInvalidFile : reinterpret_cast<FileHandle>(h);
 }
 
@@ -183,7 +236,9 @@ MoveOutcome MoveReplacing(const char* from, const char* to) {
         --movesToRefuse;
         return MoveOutcome::Refused;
     }
-    if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING)) return MoveOutcome::Moved;
+    std::wstring wideFrom, wideTo;
+    if (!WidePath(from, &wideFrom) || !WidePath(to, &wideTo)) return MoveOutcome::Failed;
+    if (MoveFileExW(wideFrom.c_str(), wideTo.c_str(), MOVEFILE_REPLACE_EXISTING)) return MoveOutcome::Moved;
     DWORD error = GetLastError();
     /* held open by another program (a virus scanner, an indexer)? */
     bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION;
@@ -194,15 +249,20 @@ void RefuseMoves(int n) { movesToRefuse = n; }
 
 void Pause(int milliseconds) { Sleep(static_cast<DWORD>(milliseconds)); }
 
-bool RemoveFile(const char* path) { return DeleteFileA(path) != 0; }
+bool RemoveFile(const char* path) {
+    std::wstring wide;
+    return WidePath(path, &wide) && DeleteFileW(wide.c_str()) != 0;
+}
 
 WriteTarget InspectWriteTarget(const char* path, std::uint32_t* permissions) {
     *permissions = 0;  // attributes are not carried over: the new file is an archive file
-    DWORD own = GetFileAttributesA(path);
+    std::wstring wide;
+    if (!WidePath(path, &wide)) return WriteTarget::Protected;
+    DWORD own = GetFileAttributesW(wide.c_str());
     if (own == INVALID_FILE_ATTRIBUTES)
         return GetLastError() == ERROR_FILE_NOT_FOUND ? WriteTarget::Missing : WriteTarget::Protected;
     // what a link leads to decides; opening without access follows it
-    HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+    HANDLE h = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return (own & FILE_ATTRIBUTE_REPARSE_POINT) ? WriteTarget::InPlace : WriteTarget::Protected;
     BY_HANDLE_FILE_INFORMATION info{};
@@ -230,26 +290,36 @@ bool CloseFile(FileHandle file) {
 // ---- Directory search -----------------------------------------------------------
 
 namespace {
-void CopyFound(const WIN32_FIND_DATAA& data, FoundData* out) {
+
+// Takes the entry when its name in code page 936 fits; false when it does
+// not (the entry is then passed over, as on the Linux build).
+bool CopyFound(const WIN32_FIND_DATAW& data, FoundData* out) {
+    std::string name = Narrow(data.cFileName);
+    if (name.size() >= sizeof out->name) return false;
     out->attributes = data.dwFileAttributes;
-    std::memcpy(out->name, data.cFileName, sizeof out->name);
-    out->name[sizeof out->name - 1] = '\0';
+    std::memcpy(out->name, name.c_str(), name.size() + 1);
+    return true;
 }
+
 }  // namespace
 
 SearchHandle FindFirst(const char* pattern, FoundData* out) {
-    WIN32_FIND_DATAA data;
-    HANDLE h = FindFirstFileA(pattern, &data);
+    std::wstring wide;
+    if (!WidePath(pattern, &wide, true)) return kInvalidSearch;
+    WIN32_FIND_DATAW data;
+    HANDLE h = FindFirstFileW(wide.c_str(), &data);
     if (h == INVALID_HANDLE_VALUE) return kInvalidSearch;
-    CopyFound(data, out);
-    return reinterpret_cast<SearchHandle>(h);
+    auto search = reinterpret_cast<SearchHandle>(h);
+    if (CopyFound(data, out) || FindNext(search, out)) return search;
+    ::FindClose(h);
+    return kInvalidSearch;
 }
 
 bool FindNext(SearchHandle search, FoundData* out) {
-    WIN32_FIND_DATAA data;
-    if (!FindNextFileA(reinterpret_cast<HANDLE>(search), &data)) return false;
-    CopyFound(data, out);
-    return true;
+    WIN32_FIND_DATAW data;
+    while (FindNextFileW(reinterpret_cast<HANDLE>(search), &data))
+        if (CopyFound(data, out)) return true;
+    return false;
 }
 
 void FindClose(SearchHandle search) { ::FindClose(reinterpret_cast<HANDLE>(search)); }
@@ -269,7 +339,15 @@ int PumpThreadMessages() {
 // ---- Text --------------------------------------------------------------------------
 
 void MapHalfWidth(const char* source, int length, char* out, int outSize) {
-    LCMapStringA(2052, LCMAP_HALFWIDTH, source, length, out, outSize);
+    // through UTF-16, so the system's code page has no say
+    std::wstring wide = Widen(source, length);
+    if (wide.empty()) return;
+    int n = LCMapStringW(2052, LCMAP_HALFWIDTH, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0);
+    if (n <= 0) return;
+    std::wstring mapped(static_cast<std::size_t>(n), L'\0');
+    LCMapStringW(2052, LCMAP_HALFWIDTH, wide.c_str(), static_cast<int>(wide.size()), mapped.data(), n);
+    std::string text = Narrow(mapped.c_str(), n);
+    std::memcpy(out, text.data(), std::min(text.size(), static_cast<std::size_t>(outSize > 0 ? outSize : 0)));
 }
 
 }  // namespace platform

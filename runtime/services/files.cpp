@@ -12,16 +12,11 @@ namespace {
 // The module path's buffer, as the ANSI entry point fills it.
 constexpr int kModulePathSize = 260;
 
-// The module path and the offset of its last backslash (-1 when none).
+// The module path and the offset of its last backslash character (-1
+// when none).
 int ModulePath(char (&path)[kModulePathSize], int* lastSeparator) {
     int n = platform::ModuleFileName(path, kModulePathSize);
-    *lastSeparator = -1;
-    for (int i = n - 1; i >= 0; --i) {
-        if (path[i] == '\\') {
-            *lastSeparator = i;
-            break;
-        }
-    }
+    *lastSeparator = LastSeparator(path, n);
     return n;
 }
 

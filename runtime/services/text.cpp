@@ -129,6 +129,15 @@ TextValue CopyText(TextValue text) {
     return len == 0 ? nullptr : TextFromBytes(text, len);
 }
 
+std::int32_t LastSeparator(const char* path, std::int32_t length) {
+    std::int32_t last = -1;
+    for (std::int32_t i = 0; i < length; ++i) {
+        if (path[i] == '\\') last = i;
+        else if (static_cast<unsigned char>(path[i]) >= 0x80) ++i;  // two-byte character
+    }
+    return last;
+}
+
 GrowBuffer::~GrowBuffer() { Release(); }
 
 unsigned char* GrowBuffer::SetLength(std::int32_t n) {

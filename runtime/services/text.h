@@ -1,8 +1,8 @@
 // Text operations and the growable buffer.
 //
-// Lengths, counts and positions are in bytes. Only the scan of ReplaceText
-// knows that a byte of 0x80 or above begins a two-byte character of code
-// page 936; everything else works byte by byte. No operation changes or
+// Lengths, counts and positions are in bytes. Only the scans of ReplaceText
+// and LastSeparator know that a byte of 0x80 or above begins a two-byte
+// character of code page 936; everything else works byte by byte. No operation changes or
 // releases the texts it is given: every text result is a new block from
 // AllocZeroed owned by the caller, or null for the empty text.
 #pragma once
@@ -45,6 +45,12 @@ TextValue TextFromBytes(const void* source, std::int32_t count);
 
 // A new copy of the text; null when it is null or empty.
 TextValue CopyText(TextValue text);
+
+// The offset of the last backslash character among the first `length`
+// bytes of the path, -1 when there is none. Read character by character:
+// a backslash byte that is the trail byte of a two-byte character (乗 is
+// 81 5C) is part of that character, not a separator.
+std::int32_t LastSeparator(const char* path, std::int32_t length);
 
 // A byte buffer held by value inside one operation. Blocks come straight
 // from the process heap (through the buffer code's own handle) and are

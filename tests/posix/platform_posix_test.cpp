@@ -70,13 +70,16 @@ TEST(PosixPlatformTest, WhatCodePage936CannotHoldBecomesAQuestionMark) {
     dir.Write("\xf0\x9f\x98\x80.js", "emoji");  // no such character in code page 936
     dir.Write("bad\xff.js", "invalid UTF-8");
     auto names = Names(List(ProgramPath(dir.path()) + "\\*.js"));
-    EXPECT_EQ(names, (std::vector<std::string>{"?.js", "bad?.js"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"bad?.js", "?.js"}));  // "B" sorts before a surrogate
     EXPECT_EQ(Read(ProgramPath(dir.path()) + "\\?.js"), nullptr);  // cannot be opened by that name
+    dir.Write("?.js", "another file");
+    EXPECT_EQ(Read(ProgramPath(dir.path()) + "\\?.js"), nullptr) << "nor open another file";
 }
 
-TEST(PosixPlatformTest, NamesThatWouldBreakTheHeaderAreNotReported) {
+TEST(PosixPlatformTest, NamesWindowsCannotHoldAreNotReported) {
     TempDir dir;
-    for (const char* name : {"quote\".js", "back\\slash.js", "tab\t.js", "line\nfeed.js", "plain.js"})
+    for (const char* name : {"quote\".js", "back\\slash.js", "tab\t.js", "line\nfeed.js", "a<b.js", "a>b.js", "c:d.js",
+                             "e|f.js", "what?.js", "star*.js", "plain.js"})
         dir.Write(name, "x");
     EXPECT_EQ(Names(List(ProgramPath(dir.path()) + "\\*.js")), (std::vector<std::string>{"plain.js"}));
 }
@@ -88,6 +91,17 @@ TEST(PosixPlatformTest, EntriesSortAsNtfsListsAsciiNames) {
     // ties broken by plain bytes
     EXPECT_EQ(Names(List(ProgramPath(dir.path()) + "\\*.js")),
               (std::vector<std::string>{"10.js", "9.js", "a.js", "B.js", "b.js", "Z.js", "[.js", "_x.js"}));
+}
+
+TEST(PosixPlatformTest, EntriesSortAsNtfsListsOtherNames) {
+    TempDir dir;
+    for (const char* name : {"模.js", "乗.js", "ё.js", "ā.js", "ü.js", "é.js", "~.js", "_.js", "[.js", "Z.js", "a.js", "É.js"})
+        dir.Write(name, "x");
+    // by UTF-16 units upper-cased: É (not in code page 936, so "?") and é
+    // tie at C9, then go by their bytes on disk
+    EXPECT_EQ(Names(List(ProgramPath(dir.path()) + "\\*.js")),
+              (std::vector<std::string>{"a.js", "Z.js", "[.js", "_.js", "~.js", "?.js", "\xa8\xa6.js", "\xa8\xb9.js",
+                                        "\xa8\xa1.js", "\xa7\xd7.js", "\x81\x5c.js", "\xc4\xa3.js"}));
 }
 
 TEST(PosixPlatformTest, AttributesAsWineReportsThem) {
