@@ -1,55 +1,57 @@
-// Compiled against the header the generator wrote over the fixture tree:
-// every embedded array must equal its file's bytes, and every script must
-// be there. The fixture root is the one argument.
+// Compiled against the header the generator wrote over a tree of scripts:
+// every script the generator takes (every "*.js", without regard to case)
+// must be there under its module name, its array equal to the file's
+// bytes, and nothing else. The tree's root is the one argument.
 #include <cstddef>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <set>
 #include <string>
-#include <vector>
 
-struct node_native {
-    const char* name;
-    const char* data;
-    std::size_t size;
-    node_native(const char* n, const char* d, std::size_t s);
-};
-
-static std::vector<const node_native*>& Modules() {
-    static std::vector<const node_native*> all;
-    return all;
-}
-
-node_native::node_native(const char* n, const char* d, std::size_t s) : name(n), data(d), size(s) {
-    Modules().push_back(this);
-}
+#include <nativegen/node_native.h>
 
 #include "native.h"
+
+namespace {
+
+// The module name of a script: its path below the root with "/" between
+// parts, and every ".js" (as written, lower case) removed.
+std::string ModuleName(const std::filesystem::path& relative) {
+    std::string name = relative.generic_string();
+    for (std::size_t at; (at = name.find(".js")) != std::string::npos;) name.erase(at, 3);
+    return name;
+}
+
+bool IsScript(const std::filesystem::path& file) {
+    std::string extension = file.extension().string();
+    return extension.size() == 3 && (extension[1] | 0x20) == 'j' && (extension[2] | 0x20) == 's';
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) return 2;
     std::filesystem::path root = argv[1];
     int failures = 0;
-    std::set<std::string> embedded;
-    for (const node_native* m : Modules()) {
-        embedded.insert(m->name);
-        std::ifstream in(root / (std::string(m->name) + ".js"), std::ios::binary);
-        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        bool same = in.good() || in.eof();
-        same = same && bytes.size() == m->size && std::string(m->data, m->size) == bytes;
-        std::printf("%-6s %-24s %zu bytes\n", same ? "ok" : "FAILED", m->name, m->size);
-        if (!same) ++failures;
-    }
+    std::size_t scripts = 0, good = 0;
     for (auto& entry : std::filesystem::recursive_directory_iterator(root)) {
-        if (entry.path().extension() != ".js") continue;
-        std::string name = entry.path().lexically_relative(root).replace_extension().generic_string();
-        if (!embedded.count(name)) {
-            std::printf("FAILED %s missing\n", name.c_str());
-            ++failures;
-        }
+        if (!entry.is_regular_file() || !IsScript(entry.path())) continue;
+        ++scripts;
+        std::string name = ModuleName(entry.path().lexically_relative(root));
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const node_native* m = node_native::find(name.c_str());
+        bool same = m && m->size == bytes.size() && std::string(m->data, m->size) == bytes;
+        std::printf("%-6s %-32s %zu bytes\n", same ? "ok" : "FAILED", name.c_str(), bytes.size());
+        if (same) ++good;
+        else ++failures;
     }
-    std::printf("%zu passed, %d failed\n", Modules().size() - static_cast<std::size_t>(failures), failures);
-    return failures == 0 && !Modules().empty() ? 0 : 1;
+    if (node_native::count() != scripts) {
+        std::printf("FAILED %zu entries for %zu scripts\n", node_native::count(), scripts);
+        ++failures;
+    }
+    if (node_native::find("no/such/module") != nullptr) ++failures;
+    std::printf("%zu passed, %d failed\n", good, failures);
+    return failures == 0 && scripts > 0 ? 0 : 1;
 }

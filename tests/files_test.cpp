@@ -50,7 +50,7 @@ std::int32_t Write(const test::fs::path& path, std::initializer_list<ByteBlock> 
 TEST(FilesTest, ExeDirectoryAndFileNameNameThisProgram) {
     std::string directory = Take(ExeDirectory());
     std::string name = Take(ExeFileName());
-    EXPECT_TRUE(name == "runtime_tests" || name == "runtime_tests.exe") << name;
+    EXPECT_TRUE(name == "nativegen_runtime_tests" || name == "nativegen_runtime_tests.exe") << name;
     ASSERT_FALSE(directory.empty());
     EXPECT_NE(directory.back(), '\\');
     EXPECT_EQ(directory.find('/'), std::string::npos) << "backslash separators only: " << directory;

@@ -1,47 +1,168 @@
-# The integration example from the outside: configure and build a copy of
-# examples/ with the built generator, then add a script and remove one, each
-# older than the header, and check that the header follows.
-#   cmake -DSOURCE=<examples dir> -DWORK=<scratch dir> -DGENERATOR=<nativegen> -P integration_check.cmake
+# Other projects taking the generator in, tried from the outside: each
+# check builds tests/integration (a user's project) in a scratch directory.
+#   cmake -DCHECK=<name> -DSOURCE=<project source> -DBUILD=<its build>
+#         -DWORK=<scratch dir> -P integration_check.cmake
+# installed     install, move the installed tree, find_package from there
+# subdirectory  add_subdirectory beside a target named "runtime"
+# fetchcontent  FetchContent from a local path
+# follows       scripts added, renamed, removed in any case remake the
+#               header, and nothing else does
+# readonly      a read-only script tree (as an unprivileged user when root)
+#               builds and gains nothing
+# safe          SAFE_IDENTIFIERS over real-shaped names, built with Clang;
+#               without it the header is the generator's, byte for byte
 file(REMOVE_RECURSE ${WORK})
-file(COPY ${SOURCE}/ DESTINATION ${WORK}/examples)
-file(COPY ${SOURCE}/../cmake/NativeGen.cmake DESTINATION ${WORK}/cmake)
+file(MAKE_DIRECTORY ${WORK})
+set(user ${SOURCE}/tests/integration)
+set(check_source ${SOURCE}/tests/consumer_check.cpp)
 
+# Runs a command; fails the check when it fails. Its output goes to `out`.
 function(run)
-  execute_process(COMMAND ${ARGV} RESULT_VARIABLE failed OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  cmake_parse_arguments(RUN "" "OUTPUT" "" ${ARGN})
+  execute_process(COMMAND ${RUN_UNPARSED_ARGUMENTS} RESULT_VARIABLE failed OUTPUT_VARIABLE out ERROR_VARIABLE out)
   if(failed)
-    message(FATAL_ERROR "${ARGV} failed:\n${out}")
+    message(FATAL_ERROR "${RUN_UNPARSED_ARGUMENTS} failed:\n${out}")
+  endif()
+  if(RUN_OUTPUT)
+    set(${RUN_OUTPUT} "${out}" PARENT_SCOPE)
   endif()
 endfunction()
 
-function(expect_header has lacks)
-  file(READ ${WORK}/build/generated/native.h header)
-  foreach(name ${has})
-    string(FIND "${header}" "native_${name}{" at)
-    if(at EQUAL -1)
-      message(FATAL_ERROR "native.h lacks ${name}")
-    endif()
-  endforeach()
-  foreach(name ${lacks})
-    string(FIND "${header}" "native_${name}{" at)
-    if(NOT at EQUAL -1)
-      message(FATAL_ERROR "native.h still holds ${name}")
-    endif()
-  endforeach()
+# The project's install, as a user unpacks it, at WORK/package.
+function(install_package)
+  run(${CMAKE_COMMAND} --install ${BUILD} --prefix ${WORK}/package)
 endfunction()
 
-run(${CMAKE_COMMAND} -S ${WORK}/examples -B ${WORK}/build -G Ninja -DNATIVEGEN_PROGRAM=${GENERATOR})
-run(${CMAKE_COMMAND} --build ${WORK}/build)
-expect_header("app;lib_fs" "added")
+# Configures and builds the user's project in WORK/<dir>, then runs its
+# check over `scripts`.
+function(build_user dir scripts)
+  run(${CMAKE_COMMAND} -S ${user} -B ${WORK}/${dir} -G Ninja -DSCRIPTS=${scripts} -DCHECK_SOURCE=${check_source}
+      ${ARGN})
+  run(${CMAKE_COMMAND} --build ${WORK}/${dir})
+  run(${WORK}/${dir}/check ${scripts})
+endfunction()
 
-# a script added, its time older than the header's
-file(WRITE ${WORK}/examples/scripts/added.js "// added\n")
-run(touch -d "2001-01-01" ${WORK}/examples/scripts/added.js)
-run(${CMAKE_COMMAND} --build ${WORK}/build)
-expect_header("app;added" "")
+# Every file below `dir`, as a sorted list.
+function(tree_listing dir out_var)
+  file(GLOB_RECURSE files LIST_DIRECTORIES true RELATIVE ${dir} ${dir}/*)
+  list(SORT files)
+  set(${out_var} "${files}" PARENT_SCOPE)
+endfunction()
 
-# a script removed
-file(REMOVE ${WORK}/examples/scripts/lib/path.js)
-run(${CMAKE_COMMAND} --build ${WORK}/build)
-expect_header("added" "lib_path")
-run(${WORK}/build/app)
-message(STATUS "the header followed every change")
+set(fixture ${SOURCE}/tests/fixtures/consumer)
+
+if(CHECK STREQUAL "installed")
+  install_package()
+  file(RENAME ${WORK}/package ${WORK}/moved)  # relocatable: it works where it was moved to
+  foreach(file bin/nativegen bin/nativegen-identifiers include/nativegen/node_native.h
+               lib/cmake/NativeGen/NativeGenConfig.cmake lib/cmake/NativeGen/NativeGenConfigVersion.cmake
+               lib/cmake/NativeGen/NativeGen.cmake)
+    if(NOT EXISTS ${WORK}/moved/${file})
+      message(FATAL_ERROR "the installed tree lacks ${file}")
+    endif()
+  endforeach()
+  build_user(build ${fixture} -DHOW=find_package -DCMAKE_PREFIX_PATH=${WORK}/moved)
+
+elseif(CHECK STREQUAL "subdirectory" OR CHECK STREQUAL "fetchcontent")
+  # the source as a user's copy of it, with no build tree inside
+  file(COPY ${SOURCE}/ DESTINATION ${WORK}/nativegen PATTERN build EXCLUDE PATTERN .git EXCLUDE)
+  build_user(build ${fixture} -DHOW=${CHECK} -DNATIVEGEN_SOURCE=${WORK}/nativegen)
+
+elseif(CHECK STREQUAL "follows")
+  install_package()
+  file(COPY ${SOURCE}/examples/scripts/ DESTINATION ${WORK}/tree)
+  # an upper-case ".JS" stays in the identifier: only rewritten ones compile
+  build_user(build ${WORK}/tree -DHOW=find_package -DCMAKE_PREFIX_PATH=${WORK}/package -DSAFE=ON)
+  set(header ${WORK}/build/nativegen-headers/scripts/native.h)
+  # Builds and answers whether the header was made again.
+  function(rebuild out_var)
+    run(${CMAKE_COMMAND} --build ${WORK}/build OUTPUT out)
+    string(FIND "${out}" "Embedding the scripts" at)
+    if(at EQUAL -1)
+      set(${out_var} FALSE PARENT_SCOPE)
+    else()
+      set(${out_var} TRUE PARENT_SCOPE)
+    endif()
+  endfunction()
+  # Each change, then whether the header holds and lacks these modules.
+  function(expect_after what remade has lacks)
+    rebuild(made)
+    if(NOT made STREQUAL remade)
+      message(FATAL_ERROR "after ${what} the header was remade: ${made}, expected ${remade}")
+    endif()
+    file(READ ${header} text)
+    foreach(name ${has})
+      string(FIND "${text}" "{ \"${name}\"," at)
+      if(at EQUAL -1)
+        message(FATAL_ERROR "after ${what} native.h lacks ${name}")
+      endif()
+    endforeach()
+    foreach(name ${lacks})
+      string(FIND "${text}" "{ \"${name}\"," at)
+      if(NOT at EQUAL -1)
+        message(FATAL_ERROR "after ${what} native.h still holds ${name}")
+      endif()
+    endforeach()
+    run(${WORK}/build/check ${WORK}/tree)
+  endfunction()
+
+  expect_after("nothing" FALSE "app;lib/fs" "")
+  file(WRITE ${WORK}/tree/UP.JS "// upper case\n")
+  run(touch -d 2001-01-01 ${WORK}/tree/UP.JS)  # older than the header
+  expect_after("adding UP.JS" TRUE "UP.JS" "")
+  file(RENAME ${WORK}/tree/UP.JS ${WORK}/tree/Up2.Js)
+  expect_after("renaming UP.JS" TRUE "Up2.Js" "UP.JS")
+  file(REMOVE ${WORK}/tree/Up2.Js)
+  expect_after("removing Up2.Js" TRUE "app" "Up2.Js")
+  file(WRITE ${WORK}/tree/lib/x.js "// x\n")
+  expect_after("adding lib/x.js" TRUE "lib/x" "")
+  file(WRITE ${WORK}/tree/lib/x.js "// x, changed\n")
+  expect_after("changing lib/x.js" TRUE "lib/x" "")
+  file(REMOVE ${WORK}/tree/lib/x.js)
+  expect_after("removing lib/x.js" TRUE "" "lib/x")
+  file(WRITE ${WORK}/tree/notes.txt "not a script\n")
+  expect_after("adding notes.txt" FALSE "app" "")
+  expect_after("nothing again" FALSE "app" "")
+
+elseif(CHECK STREQUAL "readonly")
+  install_package()
+  file(COPY ${SOURCE}/examples/scripts/ DESTINATION ${WORK}/tree)
+  tree_listing(${WORK}/tree before)
+  run(chmod -R a-w ${WORK}/tree)
+  execute_process(COMMAND id -u OUTPUT_VARIABLE uid OUTPUT_STRIP_TRAILING_WHITESPACE)
+  set(as_user "")
+  if(uid STREQUAL "0")
+    # root writes anywhere: the build runs as nobody, who may not write the tree
+    file(MAKE_DIRECTORY ${WORK}/build)
+    run(chown -R nobody: ${WORK}/build)
+    set(as_user setpriv --reuid=nobody --regid=nogroup --clear-groups)
+  endif()
+  run(${as_user} ${CMAKE_COMMAND} -S ${user} -B ${WORK}/build -G Ninja -DSCRIPTS=${WORK}/tree
+      -DCHECK_SOURCE=${check_source} -DHOW=find_package -DCMAKE_PREFIX_PATH=${WORK}/package)
+  run(${as_user} ${CMAKE_COMMAND} --build ${WORK}/build)
+  run(${WORK}/build/check ${WORK}/tree)
+  tree_listing(${WORK}/tree after)
+  run(chmod -R u+w ${WORK}/tree)
+  if(NOT before STREQUAL after)
+    message(FATAL_ERROR "the script tree changed:\nbefore: ${before}\nafter:  ${after}")
+  endif()
+
+elseif(CHECK STREQUAL "safe")
+  install_package()
+  set(real ${SOURCE}/tests/fixtures/real)
+  build_user(clang ${real} -DHOW=find_package -DCMAKE_PREFIX_PATH=${WORK}/package -DSAFE=ON
+             -DCMAKE_CXX_COMPILER=clang++-14)
+  # without the option the consumer gets the generator's header untouched
+  run(${CMAKE_COMMAND} -S ${user} -B ${WORK}/plain -G Ninja -DSCRIPTS=${real} -DCHECK_SOURCE=${check_source}
+      -DHOW=find_package -DCMAKE_PREFIX_PATH=${WORK}/package)
+  run(${CMAKE_COMMAND} --build ${WORK}/plain --target scripts_native_h)
+  file(SHA256 ${WORK}/plain/nativegen-headers/scripts/native.h plain)
+  file(SHA256 ${WORK}/clang/nativegen-headers/scripts/generated/native.h generated)
+  if(NOT plain STREQUAL generated)
+    message(FATAL_ERROR "without SAFE_IDENTIFIERS the header is not the generator's")
+  endif()
+
+else()
+  message(FATAL_ERROR "unknown check ${CHECK}")
+endif()
+message(STATUS "${CHECK}: passed")

@@ -1,0 +1,164 @@
+#include "tools/identifiers.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tests/support/header_model.h"
+
+namespace {
+
+using identifiers::IsValid;
+using identifiers::MakeValid;
+using identifiers::Namer;
+
+// The header text rewritten, or "error: why".
+std::string Rewritten(const std::string& header) {
+    std::FILE* in = std::tmpfile();
+    std::FILE* out = std::tmpfile();
+    std::fwrite(header.data(), 1, header.size(), in);
+    std::rewind(in);
+    std::string why, text;
+    if (identifiers::Rewrite(in, out, &why)) {
+        std::rewind(out);
+        char piece[4096];
+        for (std::size_t n; (n = std::fread(piece, 1, sizeof piece, out)) > 0;) text.append(piece, n);
+    } else {
+        text = "error: " + why;
+    }
+    std::fclose(in);
+    std::fclose(out);
+    return text;
+}
+
+// A line pair as the generator writes it for identifier `id` and module
+// `name`, whatever they hold.
+std::string Lines(const std::string& id, const std::string& name, const std::string& list) {
+    return "const char " + id + "[] = {" + list + "};\r\n" + "node_native native_" + id + "{ \"" + name + "\", " + id +
+           ", sizeof(" + id + ") };\r\n";
+}
+
+}  // namespace
+
+TEST(IdentifiersTest, ValidityAndRepair) {
+    const struct {
+        std::string id;
+        bool valid;
+        std::string repaired;
+    } cases[] = {
+        {"lib_fs", true, "lib_fs"},
+        {"_x9", true, "_x9"},
+        {"jquery.min", false, "jquery_min"},
+        {"ar-dz", false, "ar_dz"},
+        {"@scope_pkg_index", false, "_scope_pkg_index"},
+        {"1st", false, "_1st"},
+        {"new", false, "new_"},
+        {"class", false, "class_"},
+        {"_Bool", false, "_Bool_"},
+        {"main", false, "main_"},
+        {"caf\xc3\xa9", false, "caf__"},
+        {"UP.JS", false, "UP_JS"},
+        {"", false, "_"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsValid(c.id), c.valid) << c.id;
+        EXPECT_EQ(MakeValid(c.id), c.repaired) << c.id;
+        EXPECT_TRUE(IsValid(MakeValid(c.id))) << c.id;
+    }
+}
+
+TEST(IdentifiersTest, ValidOnesStayAndClashesTakeTheNextFreeSuffix) {
+    const struct {
+        std::vector<std::string> ids;
+        std::vector<std::string> names;
+    } cases[] = {
+        // a valid identifier keeps its name even when an invalid one before it repairs to it
+        {{"a-b", "a_b"}, {"a_b_2", "a_b"}},
+        // the same identifier twice (lib\x.js and lib_x.js): the later one moves
+        {{"lib_x", "lib_x"}, {"lib_x", "lib_x_2"}},
+        // a suffix that a kept identifier holds is passed over
+        {{"x-y", "x_y", "x_y_2"}, {"x_y_3", "x_y", "x_y_2"}},
+        // the descriptor of one is the array of another
+        {{"a", "native_a"}, {"a", "native_a_2"}},
+        {{"new", "new_"}, {"new__2", "new_"}},
+    };
+    for (const auto& c : cases) {
+        Namer namer;
+        for (const auto& id : c.ids) namer.Note(id);
+        std::vector<std::string> names;
+        for (const auto& id : c.ids) names.push_back(namer.Assign(id));
+        EXPECT_EQ(names, c.names) << c.ids[0];
+    }
+}
+
+TEST(IdentifiersTest, AHeaderThatNeedsNoChangeComesOutTheSame) {
+    std::string header = test::Pair("app.js", "hi") + test::Pair("lib\\fs.js", std::string(300000, 'x')) +
+                         test::Pair("lib\\deep\\a.js", "") + test::Pair("all.js", "\x01\xff");
+    EXPECT_EQ(Rewritten(header), header);
+    EXPECT_EQ(Rewritten(""), "");
+}
+
+TEST(IdentifiersTest, OnlyIdentifiersChange) {
+    std::string list(200000, '7');  // one long byte list, passed through in pieces
+    std::string header = Lines("a[] = {b", "a[] = {b", "1") + Lines("jquery.min", "jquery.min", list) +
+                         Lines("@s_p", "@s/p", "") + Lines("1st", "1st", "49");
+    EXPECT_EQ(Rewritten(header), Lines("a______b", "a[] = {b", "1") + Lines("jquery_min", "jquery.min", list) +
+                                     Lines("_s_p", "@s/p", "") + Lines("_1st", "1st", "49"));
+}
+
+TEST(IdentifiersTest, WhatIsNoHeaderIsRefused) {
+    const struct {
+        std::string text;
+        std::string why;
+    } cases[] = {
+        {"#pragma once\r\n", "line pair 1: not an array line"},
+        {"const char a[] = {1};\r\n", "line pair 1: no descriptor line for \"a\""},
+        {"const char a[] = {1};\r\nnode_native native_b{ \"a\", b, sizeof(b) };\r\n",
+         "line pair 1: no descriptor line for \"a\""},
+        {test::Pair("a.js", "1") + "const char b[] = {1,2", "line pair 2: the array line does not end"},
+        {"const char a[] = {1};\n", "line pair 1: the array line does not end in \"};\" and CR LF"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Rewritten(c.text), "error: " + c.why) << c.text;
+}
+
+TEST(IdentifiersTest, RandomHeadersComeOutValidAndUnique) {
+    std::mt19937 random(2026);
+    const std::string alphabet = "ab_1-.@\x81\x5c";
+    for (int round = 0; round < 300; ++round) {
+        std::vector<std::string> ids(1 + random() % 12);
+        std::string header;
+        for (auto& id : ids) {
+            std::size_t length = random() % 5;
+            for (std::size_t i = 0; i < length; ++i) id += alphabet[random() % alphabet.size()];
+            if (random() % 4 == 0) id = "native_" + id;
+            header += Lines(id, "m/" + id, "1");
+        }
+        std::string out = Rewritten(header);
+        ASSERT_EQ(out.rfind("error", 0), std::string::npos) << out;
+        // every name defined, arrays and descriptors alike, is valid and defined once
+        std::set<std::string> defined;
+        std::size_t at = 0;
+        for (const auto& id : ids) {
+            std::size_t start = out.find("const char ", at) + 11;
+            std::size_t end = out.find("[] = {", start);
+            std::string name = out.substr(start, end - start);
+            EXPECT_TRUE(IsValid(name)) << name;
+            EXPECT_TRUE(defined.insert(name).second) << name << " twice";
+            EXPECT_TRUE(defined.insert("native_" + name).second) << "native_" << name << " twice";
+            std::string descriptor = "node_native native_" + name + "{ \"m/" + id + "\", " + name + ", sizeof(";
+            EXPECT_NE(out.find(descriptor, end), std::string::npos) << descriptor;
+            if (IsValid(id) && std::count(ids.begin(), ids.end(), id) == 1) {
+                bool clash = false;
+                for (const auto& other : ids) clash = clash || other == "native_" + id || "native_" + other == id;
+                if (!clash) {
+                    EXPECT_EQ(name, id) << "a valid, unique identifier is kept";
+                }
+            }
+            at = out.find("\r\n", out.find("\r\n", end) + 2) + 2;
+        }
+    }
+}
