@@ -98,6 +98,7 @@ function(nativegen_header out_var)
   set(stage "${out}/stage")
   set(generated "${out}")
   set(rewrite "")
+  set(fresh "")
   set(identifiers_depend "")
   if(ARG_SAFE_IDENTIFIERS)
     if(TARGET NativeGen::identifiers)
@@ -108,15 +109,20 @@ function(nativegen_header out_var)
     endif()
     _nativegen_resolve(${identifiers} identifiers_file identifiers_depend identifiers_built)
     set(generated "${out}/generated")
-    set(rewrite COMMAND ${identifiers_file} "${generated}/native.h" "${header}")
+    # a header that needs no change is linked, not copied: the generator's
+    # own header is removed first, so it is made anew and never written
+    # through that link
+    set(fresh COMMAND ${CMAKE_COMMAND} -E rm -f "${generated}/native.h")
+    set(rewrite COMMAND ${identifiers_file} --link "${generated}/native.h" "${header}")
     if(identifiers_built AND CMAKE_CROSSCOMPILING_EMULATOR)
-      set(rewrite COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} ${identifiers_file} "${generated}/native.h" "${header}")
+      set(rewrite COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} ${identifiers_file} --link "${generated}/native.h" "${header}")
     endif()
   endif()
 
   add_custom_command(
     OUTPUT "${header}"
     COMMAND ${CMAKE_COMMAND} -E make_directory "${generated}"
+    ${fresh}
     COMMAND ${CMAKE_COMMAND} "-DSCRIPT_ROOT=${root}" "-DLISTING=${listing}" "-DSTAGE=${stage}"
             "-DGENERATOR=${generator}" -P "${module_dir}/NativeGenStage.cmake"
     COMMAND ${CMAKE_COMMAND} -E chdir "${generated}" ${run} "${stage}/$<PATH:GET_FILENAME,${generator}>"

@@ -2,7 +2,8 @@
 # check builds tests/integration (a user's project) in a scratch directory.
 #   cmake -DCHECK=<name> -DSOURCE=<project source> -DBUILD=<its build>
 #         -DWORK=<scratch dir> -P integration_check.cmake
-# installed     install, move the installed tree, find_package from there
+# installed     install, move the installed tree, find_package from there;
+#               the generator by path; the example project
 # subdirectory  add_subdirectory beside a target named "runtime"
 # fetchcontent  FetchContent from a local path
 # follows       scripts added, renamed, removed in any case remake the
@@ -62,6 +63,11 @@ if(CHECK STREQUAL "installed")
     endif()
   endforeach()
   build_user(build ${fixture} -DHOW=find_package -DCMAKE_PREFIX_PATH=${WORK}/moved)
+  build_user(by-path ${fixture} -DHOW=path -DNATIVEGEN_PREFIX=${WORK}/moved)
+  # the example project, as its comment says to build it
+  run(${CMAKE_COMMAND} -S ${SOURCE}/examples -B ${WORK}/example -G Ninja -DCMAKE_PREFIX_PATH=${WORK}/moved)
+  run(${CMAKE_COMMAND} --build ${WORK}/example)
+  run(${WORK}/example/app)
 
 elseif(CHECK STREQUAL "subdirectory" OR CHECK STREQUAL "fetchcontent")
   # the source as a user's copy of it, with no build tree inside

@@ -39,14 +39,15 @@ std::string Native(const std::string& id) { return "native_" + id; }
 
 // ---- Reading the header ----------------------------------------------------------
 
-// A buffered reader that hands out the head of a line and passes the rest
-// of it on in the pieces it was read in, so a line of any length goes
-// through in constant memory.
+// A buffered reader that hands out the head of a line and passes over the
+// rest of it, so a line of any length goes through in constant memory. It
+// counts the bytes it has handed out or passed over.
 class Reader {
 public:
     explicit Reader(std::FILE* in) : in_(in), buffer_(std::size_t{1} << 20) {}
 
     bool AtEnd() { return !Fill(); }
+    long long Offset() const { return offset_; }
 
     // Appends up to `limit` bytes of the line, through its '\n' if that comes
     // first, to `out`; answers whether the '\n' came.
@@ -57,23 +58,25 @@ public:
             const void* newline = std::memchr(start, '\n', room);
             std::size_t n = newline ? static_cast<std::size_t>(static_cast<const char*>(newline) - start) + 1 : room;
             out->append(start, n);
-            pos_ += n;
+            Take(n);
             if (newline) return true;
         }
         return false;
     }
 
-    // Hands the rest of the line, through its '\n', to `sink(data, size)`;
-    // false when the input ends first.
-    template <class Sink>
-    bool Rest(Sink sink) {
+    // Passes over the rest of the line, through its '\n', keeping its last
+    // four bytes in `tail` (the oldest first); false when the input ends first.
+    bool Skip(char (&tail)[4]) {
         while (Fill()) {
             const char* start = buffer_.data() + pos_;
             const void* newline = std::memchr(start, '\n', end_ - pos_);
             std::size_t n =
                 newline ? static_cast<std::size_t>(static_cast<const char*>(newline) - start) + 1 : end_ - pos_;
-            sink(start, n);
-            pos_ += n;
+            for (std::size_t i = n > 4 ? n - 4 : 0; i < n; ++i) {
+                std::memmove(tail, tail + 1, 3);
+                tail[3] = start[i];
+            }
+            Take(n);
             if (newline) return true;
         }
         return false;
@@ -88,10 +91,16 @@ private:
         return end_ > 0;
     }
 
+    void Take(std::size_t n) {
+        pos_ += n;
+        offset_ += static_cast<long long>(n);
+    }
+
     std::FILE* in_;
     std::vector<char> buffer_;
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
+    long long offset_ = 0;
 };
 
 // The most an array line's head can take before its byte list starts: the
@@ -100,74 +109,96 @@ constexpr std::size_t kHeadLimit = 300;
 // The most a descriptor line can take: three identifiers and a name.
 constexpr std::size_t kDescriptorLimit = 2048;
 
-// One pass over the header: in the first (`out` null) every identifier is
-// noted; in the second each is assigned and the header written.
-bool Pass(std::FILE* in, std::FILE* out, Namer* namer, std::string* why) {
+// One line pair as the plan reads it: where its parts stand, and its
+// identifier's place in the plan's one block of identifier text.
+struct Pair {
+    std::size_t idText;       // offset of the identifier in the identifier text
+    std::size_t idLength;
+    long long idAt;           // where the identifier stands in the array line
+    long long descriptorAt;   // where the descriptor line starts
+    std::size_t descriptorLength;  // CR LF included
+    std::size_t nameAt;       // where the module name starts in that line
+    std::size_t nameLength;
+};
+
+// Reads every line pair, checking the format; false, with `why`, at the
+// first pair that is not as the generator writes it.
+bool ReadPairs(std::FILE* in, std::vector<Pair>* pairs, std::string* ids, std::string* why) {
     Reader reader(in);
     const std::string open = "const char ", mid = "[] = {", close = "};\r\n";
-    bool written = true;
-    auto write = [&](const char* data, std::size_t size) {
-        if (out && size && std::fwrite(data, 1, size, out) != size) written = false;
-    };
-    for (long pair = 1; !reader.AtEnd(); ++pair) {
+    for (long number = 1; !reader.AtEnd(); ++number) {
+        const std::string where = "line pair " + std::to_string(number) + ": ";
+        Pair pair{};
+        long long lineAt = reader.Offset();
         std::string head;
         bool whole = reader.Head(&head, kHeadLimit);
         // the identifier ends at the last "[] = {" of the head: a byte list
         // holds only digits and commas
         std::size_t at = head.rfind(mid);
         if (head.compare(0, open.size(), open) != 0 || at == std::string::npos || at < open.size()) {
-            *why = "line pair " + std::to_string(pair) + ": not an array line";
+            *why = where + "not an array line";
             return false;
         }
-        std::string id = head.substr(open.size(), at - open.size());
-        std::string name = out ? namer->Assign(id) : id;
-        if (!out) namer->Note(id);
-        write(open.data(), open.size());
-        write(name.data(), name.size());
-        write(head.data() + at, head.size() - at);
-        char tail[4] = {};  // the line's last bytes, to check its end
-        std::size_t seen = head.size() - at;
-        auto keep = [&](const char* data, std::size_t size) {
-            for (std::size_t i = size > 4 ? size - 4 : 0; i < size; ++i) {
-                std::memmove(tail, tail + 1, 3);
-                tail[3] = data[i];
-            }
-            seen += size;
-        };
-        keep(head.data() + at, head.size() - at);
-        if (!whole && !reader.Rest([&](const char* data, std::size_t size) {
-                write(data, size);
-                keep(data, size);
-            })) {
-            *why = "line pair " + std::to_string(pair) + ": the array line does not end";
+        const std::string id = head.substr(open.size(), at - open.size());
+        pair.idText = ids->size();
+        pair.idLength = id.size();
+        ids->append(id);
+        pair.idAt = lineAt + static_cast<long long>(open.size());
+        char tail[4] = {};
+        std::size_t kept = std::min<std::size_t>(4, head.size());
+        std::memcpy(tail + 4 - kept, head.data() + head.size() - kept, kept);
+        if (!whole && !reader.Skip(tail)) {
+            *why = where + "the array line does not end";
             return false;
         }
-        if (seen < mid.size() + close.size() || std::memcmp(tail, close.data(), 4) != 0) {
-            *why = "line pair " + std::to_string(pair) + ": the array line does not end in \"};\" and CR LF";
+        if ((whole && head.size() < at + mid.size() + 4) || std::memcmp(tail, close.data(), 4) != 0) {
+            *why = where + "the array line does not end in \"};\" and CR LF";
             return false;
         }
 
-        std::string descriptor;
+        pair.descriptorAt = reader.Offset();
         const std::string before = kDescriptor + id + "{ \"";
         const std::string after = "\", " + id + ", sizeof(" + id + ") };\r\n";
-        if (!reader.Head(&descriptor, kDescriptorLimit) || descriptor.size() < before.size() + after.size() ||
-            descriptor.compare(0, before.size(), before) != 0 ||
-            descriptor.compare(descriptor.size() - after.size(), after.size(), after) != 0) {
-            *why = "line pair " + std::to_string(pair) + ": no descriptor line for \"" + id + "\"";
+        std::string line;
+        if (!reader.Head(&line, kDescriptorLimit) || line.size() < before.size() + after.size() ||
+            line.compare(0, before.size(), before) != 0 ||
+            line.compare(line.size() - after.size(), after.size(), after) != 0) {
+            *why = where + "no descriptor line for \"" + id + "\"";
             return false;
         }
-        std::string renamed = kDescriptor + name + "{ \"" +
-                              descriptor.substr(before.size(), descriptor.size() - before.size() - after.size()) +
-                              "\", " + name + ", sizeof(" + name + ") };\r\n";
-        write(renamed.data(), renamed.size());
+        pair.descriptorLength = line.size();
+        pair.nameAt = before.size();
+        pair.nameLength = line.size() - before.size() - after.size();
+        pairs->push_back(pair);
     }
     if (std::ferror(in)) {
         *why = "a read failed";
         return false;
     }
-    if (!written) {
-        *why = "a write failed";
-        return false;
+    return true;
+}
+
+// Reads past the next `count` bytes of `in` (an old identifier or line).
+bool Discard(std::FILE* in, std::size_t count) {
+    char piece[512];
+    while (count > 0) {
+        std::size_t got = std::fread(piece, 1, std::min(count, sizeof piece), in);
+        if (got == 0) return false;
+        count -= got;
+    }
+    return true;
+}
+
+// Copies the next `count` bytes of `in` to `out` (all that is left when
+// count is negative); false when a read or write falls short.
+bool CopyBytes(std::FILE* in, std::FILE* out, long long count, std::vector<char>* buffer) {
+    while (count != 0) {
+        std::size_t want = buffer->size();
+        if (count > 0 && count < static_cast<long long>(want)) want = static_cast<std::size_t>(count);
+        std::size_t got = std::fread(buffer->data(), 1, want, in);
+        if (got == 0) return count < 0 && !std::ferror(in);
+        if (std::fwrite(buffer->data(), 1, got, out) != got) return false;
+        if (count > 0) count -= static_cast<long long>(got);
     }
     return true;
 }
@@ -183,42 +214,89 @@ bool IsValid(const std::string& id) {
 
 std::string MakeValid(const std::string& id) {
     std::string valid;
-    if (id.empty() || IsDigit(id[0])) valid = "_";
-    for (unsigned char c : id) valid += IdentifierByte(c) ? static_cast<char>(c) : '_';
+    valid.reserve(id.size() + 2);
+    if (id.empty() || IsDigit(id[0])) valid.push_back('_');
+    for (unsigned char c : id) valid.push_back(IdentifierByte(c) ? static_cast<char>(c) : '_');
     if (Reserved().count(valid)) valid += '_';
     return valid;
 }
 
-void Namer::Note(const std::string& id) {
-    if (!IsValid(id)) return;
-    kept_.insert(id);
-    kept_.insert(Native(id));
+std::uint64_t Namer::Hash(std::string_view name) {
+    std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
+    for (unsigned char c : name) hash = (hash ^ c) * 1099511628211ull;
+    return hash;
+}
+
+void Namer::Note(std::string_view id) {
+    if (!IsValid(std::string(id))) return;
+    kept_.insert(Hash(id));
+    kept_.insert(Hash(Native(std::string(id))));
 }
 
 bool Namer::Free(const std::string& id) const {
-    std::string descriptor = Native(id);
-    return !taken_.count(id) && !taken_.count(descriptor) && !kept_.count(id) && !kept_.count(descriptor);
+    std::uint64_t name = Hash(id), descriptor = Hash(Native(id));
+    return !taken_.count(name) && !taken_.count(descriptor) && !kept_.count(name) && !kept_.count(descriptor);
 }
 
-std::string Namer::Assign(const std::string& id) {
+std::string Namer::Assign(std::string_view given) {
+    std::string id(given);
     std::string name = id;
-    std::string descriptor = Native(id);
     /* valid, and nothing earlier defines its names? it stays */
-    if (!IsValid(id) || taken_.count(id) || taken_.count(descriptor)) {
+    if (!IsValid(id) || taken_.count(Hash(id)) || taken_.count(Hash(Native(id)))) {
         std::string base = IsValid(id) ? id : MakeValid(id);
         name = base;
         for (long n = 2; !Free(name); ++n) name = base + "_" + std::to_string(n);
     }
-    taken_.insert(name);
-    taken_.insert(Native(name));
+    taken_.insert(Hash(name));
+    taken_.insert(Hash(Native(name)));
     return name;
 }
 
-bool Rewrite(std::FILE* in, std::FILE* out, std::string* why) {
+bool Plan(std::FILE* in, std::vector<Edit>* edits, std::string* why) {
+    std::vector<Pair> pairs;
+    std::string ids;
+    if (!ReadPairs(in, &pairs, &ids, why)) return false;
+    auto id = [&](const Pair& pair) { return std::string_view(ids).substr(pair.idText, pair.idLength); };
     Namer namer;
-    if (!Pass(in, nullptr, &namer, why)) return false;
+    for (const Pair& pair : pairs) namer.Note(id(pair));
+    edits->clear();
+    for (const Pair& pair : pairs) {
+        std::string name = namer.Assign(id(pair));
+        if (name == id(pair)) continue;
+        edits->push_back({pair.idAt, pair.idLength, name, pair.descriptorAt, pair.descriptorLength, pair.nameAt,
+                          pair.nameLength});
+    }
+    return true;
+}
+
+bool Apply(std::FILE* in, std::FILE* out, const std::vector<Edit>& edits) {
+    std::vector<char> buffer(std::size_t{4} << 20);
+    auto put = [&](const std::string& text) { return std::fwrite(text.data(), 1, text.size(), out) == text.size(); };
+    long long at = 0;
+    for (const Edit& edit : edits) {
+        // what stands before the identifier, then the new identifier
+        if (!CopyBytes(in, out, edit.idAt - at, &buffer) || !put(edit.id) || !Discard(in, edit.oldLength)) return false;
+        at = edit.idAt + static_cast<long long>(edit.oldLength);
+        // the rest of the array line, then the descriptor line around its old name
+        if (!CopyBytes(in, out, edit.descriptorAt - at, &buffer) || !put(kDescriptor + edit.id + "{ \"") ||
+            !Discard(in, edit.nameAt) || !CopyBytes(in, out, static_cast<long long>(edit.nameLength), &buffer) ||
+            !put("\", " + edit.id + ", sizeof(" + edit.id + ") };\r\n") ||
+            !Discard(in, edit.descriptorLength - edit.nameAt - edit.nameLength))
+            return false;
+        at = edit.descriptorAt + static_cast<long long>(edit.descriptorLength);
+    }
+    return CopyBytes(in, out, -1, &buffer);
+}
+
+bool Rewrite(std::FILE* in, std::FILE* out, std::string* why) {
+    std::vector<Edit> edits;
+    if (!Plan(in, &edits, why)) return false;
     std::rewind(in);
-    return Pass(in, out, &namer, why);
+    if (!Apply(in, out, edits)) {
+        *why = "a read or write failed";
+        return false;
+    }
+    return true;
 }
 
 }  // namespace identifiers

@@ -12,9 +12,12 @@
 // all valid and unique comes out byte for byte the same.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <unordered_set>
+#include <vector>
 
 namespace identifiers {
 
@@ -25,22 +28,48 @@ bool IsValid(const std::string& id);
 std::string MakeValid(const std::string& id);
 
 // The names that the identifiers of one header are given, in header order.
+// Names are held as 64-bit hashes, so memory grows by a few words a script:
+// a name whose hash is not held is surely free, and the rare name that only
+// shares a hash with a taken one is passed over like a taken one.
 class Namer {
 public:
-    // Notes an identifier as it stands in the header (the first pass).
-    void Note(const std::string& id);
+    // Notes an identifier as it stands in the header, before any is assigned.
+    void Note(std::string_view id);
     // The identifier that `id`, the next one in header order, becomes.
-    std::string Assign(const std::string& id);
+    std::string Assign(std::string_view id);
 
 private:
+    static std::uint64_t Hash(std::string_view name);
     bool Free(const std::string& id) const;
-    std::unordered_set<std::string> kept_;   // names defined by identifiers that stay
-    std::unordered_set<std::string> taken_;  // names defined by pairs already assigned
+    std::unordered_set<std::uint64_t> kept_;   // names defined by identifiers that stay
+    std::unordered_set<std::uint64_t> taken_;  // names defined by pairs already assigned
 };
 
-// Reads the header in `in` and writes it with its identifiers rewritten to
-// `out`. `rewind` starts `in` again for the second pass. False, with `why`
-// set, when `in` is not a generated header.
+// One identifier to change: where it stands in the array line, the new
+// identifier, and where the descriptor line and its module name stand
+// (offsets counted in the input; the name is copied from there).
+struct Edit {
+    long long idAt;
+    std::size_t oldLength;
+    std::string id;
+    long long descriptorAt;
+    std::size_t descriptorLength;
+    std::size_t nameAt;  // in the descriptor line
+    std::size_t nameLength;
+};
+
+// Reads the header in `in` and plans its rewriting: the edits in input
+// order, none when every identifier stays. False, with `why` set, when
+// `in` is not a generated header. Memory grows with the number of scripts
+// (their identifiers and a few words each), never with their size.
+bool Plan(std::FILE* in, std::vector<Edit>* edits, std::string* why);
+
+// Writes the header in `in` (read from its start) to `out` with the edits
+// made, copying what lies between them in large pieces. False when a read
+// or a write fails.
+bool Apply(std::FILE* in, std::FILE* out, const std::vector<Edit>& edits);
+
+// Plan, then Apply from the start of `in`.
 bool Rewrite(std::FILE* in, std::FILE* out, std::string* why);
 
 }  // namespace identifiers
