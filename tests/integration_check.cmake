@@ -9,7 +9,8 @@
 # follows       scripts added, renamed, removed in any case remake the
 #               header, and nothing else does
 # readonly      a read-only script tree (as an unprivileged user when root)
-#               builds and gains nothing
+#               builds and gains nothing; a second build tree over it
+#               leaves the first one as it was
 # safe          SAFE_IDENTIFIERS over real-shaped names, built with Clang;
 #               without it the header is the generator's, byte for byte
 file(REMOVE_RECURSE ${WORK})
@@ -147,6 +148,12 @@ elseif(CHECK STREQUAL "readonly")
       -DCHECK_SOURCE=${check_source} -DHOW=find_package -DCMAKE_PREFIX_PATH=${WORK}/package)
   run(${as_user} ${CMAKE_COMMAND} --build ${WORK}/build)
   run(${WORK}/build/check ${WORK}/tree)
+  # a second build tree over the same scripts meets nothing of the first
+  build_user(second ${WORK}/tree -DHOW=find_package -DCMAKE_PREFIX_PATH=${WORK}/package)
+  run(${CMAKE_COMMAND} --build ${WORK}/build OUTPUT again)
+  if(NOT again MATCHES "no work to do")
+    message(FATAL_ERROR "a second build tree made the first one build again:\n${again}")
+  endif()
   tree_listing(${WORK}/tree after)
   run(chmod -R u+w ${WORK}/tree)
   if(NOT before STREQUAL after)
