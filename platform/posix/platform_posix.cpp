@@ -422,9 +422,8 @@ WriteTarget InspectWriteTarget(const char* path, std::uint32_t* permissions) {
     // included, so the bits decide and not access()), or a stored
     // read-only, hidden or system attribute
     std::uint32_t stored = 0;
-    if (S_ISREG(st.st_mode) && ((st.st_mode & S_IWUSR) == 0 || (StoredAttributes(os, &stored) &&
-                                                                 (stored & (kAttrReadOnly | kAttrHidden | kAttrSystem)))))
-        return WriteTarget::Protected;
+    bool marked = StoredAttributes(os, &stored) && (stored & (kAttrReadOnly | kAttrHidden | kAttrSystem)) != 0;
+    if (S_ISREG(st.st_mode) && ((st.st_mode & S_IWUSR) == 0 || marked)) return WriteTarget::Protected;
     if (!S_ISREG(own.st_mode) || own.st_nlink != 1 || own.st_uid != geteuid()) return WriteTarget::InPlace;
     *permissions = static_cast<std::uint32_t>(own.st_mode & 07777);
     return WriteTarget::Replaceable;

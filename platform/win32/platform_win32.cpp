@@ -262,17 +262,19 @@ WriteTarget InspectWriteTarget(const char* path, std::uint32_t* permissions) {
     if (own == INVALID_FILE_ATTRIBUTES)
         return GetLastError() == ERROR_FILE_NOT_FOUND ? WriteTarget::Missing : WriteTarget::Protected;
     // what a link leads to decides; opening without access follows it
-    HANDLE h = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return (own & FILE_ATTRIBUTE_REPARSE_POINT) ? WriteTarget::InPlace : WriteTarget::Protected;
+    HANDLE h = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return (own & FILE_ATTRIBUTE_REPARSE_POINT) ? WriteTarget::InPlace : WriteTarget::Protected;
     BY_HANDLE_FILE_INFORMATION info{};
     bool known = GetFileInformationByHandle(h, &info) != 0;
     bool disk = GetFileType(h) == FILE_TYPE_DISK;
     CloseHandle(h);
     DWORD attributes = known ? info.dwFileAttributes : own;
     /* what creating over it would fail on? */
-    if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
-        return WriteTarget::Protected;
+    constexpr DWORD kRefused =
+        FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    if (attributes & kRefused) return WriteTarget::Protected;
     if ((own & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) || !disk || !known || info.nNumberOfLinks != 1)
         return WriteTarget::InPlace;
     return WriteTarget::Replaceable;

@@ -223,8 +223,8 @@ TEST_F(GeneratorTest, SocketsAndDevicesNamedLikeScriptsGetEmptyBraces) {
 
 TEST_F(GeneratorTest, HostileNamesKeepTheFormat) {
     std::string expected = Script("a b.js", "space");
-    for (const char* name : {"quote\".js", "back\\slash.js", "tab\t.js", "bell\a.js", "line\nfeed.js", "a<b.js", "c:d.js",
-                             "e|f.js", "g*h.js", "bad?.js"})
+    for (const char* name : {"quote\".js", "back\\slash.js", "tab\t.js", "bell\a.js", "line\nfeed.js", "a<b.js",
+                             "c:d.js", "e|f.js", "g*h.js", "bad?.js"})
         tree_.Write(name, "left out");
     // invalid UTF-8 lists as "bad?.js", and never opens the file of that name
     tree_.Write("bad\xff.js", "invalid UTF-8: a name that cannot be opened by what it reads as");

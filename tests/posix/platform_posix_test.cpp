@@ -95,7 +95,8 @@ TEST(PosixPlatformTest, EntriesSortAsNtfsListsAsciiNames) {
 
 TEST(PosixPlatformTest, EntriesSortAsNtfsListsOtherNames) {
     TempDir dir;
-    for (const char* name : {"模.js", "乗.js", "ё.js", "ā.js", "ü.js", "é.js", "~.js", "_.js", "[.js", "Z.js", "a.js", "É.js"})
+    for (const char* name :
+         {"模.js", "乗.js", "ё.js", "ā.js", "ü.js", "é.js", "~.js", "_.js", "[.js", "Z.js", "a.js", "É.js"})
         dir.Write(name, "x");
     // by UTF-16 units upper-cased: É (not in code page 936, so "?") and é
     // tie at C9, then go by their bytes on disk

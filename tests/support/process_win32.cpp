@@ -16,7 +16,8 @@ std::string ProgramPath(const fs::path& path) { return path.string(); }
 bool CanRunUnprivileged() { return false; }
 
 bool MarkFile(const fs::path& file, char attribute) {
-    std::wstring command = L"attrib +" + std::wstring(1, static_cast<wchar_t>(attribute)) + L" \"" + file.wstring() + L"\"";
+    std::wstring command =
+        L"attrib +" + std::wstring(1, static_cast<wchar_t>(attribute)) + L" \"" + file.wstring() + L"\"";
     return _wsystem(command.c_str()) == 0;
 }
 
