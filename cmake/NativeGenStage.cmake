@@ -34,10 +34,14 @@ function(stage_file from to)
   endif()
 endfunction()
 
-# what is no longer a script goes
+# what is no longer a script goes (a variable per script: a lookup, not a
+# scan of the list, so large trees stay quick)
+foreach(relative IN LISTS scripts)
+  set("script:${relative}" 1)
+endforeach()
 file(GLOB_RECURSE staged LIST_DIRECTORIES false RELATIVE "${STAGE}" "${STAGE}/*")
 foreach(relative IN LISTS staged)
-  if(NOT relative IN_LIST scripts AND NOT relative STREQUAL generator_name)
+  if(NOT DEFINED "script:${relative}" AND NOT relative STREQUAL generator_name)
     file(REMOVE "${STAGE}/${relative}")
   endif()
 endforeach()
