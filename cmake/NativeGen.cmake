@@ -34,9 +34,12 @@ include_guard(GLOBAL)
 set_property(GLOBAL PROPERTY NATIVEGEN_MODULE_DIR ${CMAKE_CURRENT_LIST_DIR})
 
 # The file of the tool `tool` (a target or a path), what a rule that runs
-# it depends on, and whether it is a target this build makes.
-function(_nativegen_resolve tool out_file out_depend out_built)
+# it depends on, and what runs it: nothing, or for a program this cross
+# build makes, the emulator.
+function(_nativegen_resolve tool out_file out_depend out_runner)
+  set(${out_file} ${tool} PARENT_SCOPE)
   set(${out_depend} ${tool} PARENT_SCOPE)
+  set(${out_runner} "" PARENT_SCOPE)
   if(TARGET ${tool})
     get_target_property(aliased ${tool} ALIASED_TARGET)
     if(aliased)
@@ -45,14 +48,9 @@ function(_nativegen_resolve tool out_file out_depend out_built)
     get_target_property(imported ${tool} IMPORTED)
     set(${out_file} $<TARGET_FILE:${tool}> PARENT_SCOPE)
     set(${out_depend} ${tool} PARENT_SCOPE)
-    if(imported)
-      set(${out_built} FALSE PARENT_SCOPE)
-    else()
-      set(${out_built} TRUE PARENT_SCOPE)
+    if(NOT imported)
+      set(${out_runner} ${CMAKE_CROSSCOMPILING_EMULATOR} PARENT_SCOPE)
     endif()
-  else()
-    set(${out_file} ${tool} PARENT_SCOPE)
-    set(${out_built} FALSE PARENT_SCOPE)
   endif()
 endfunction()
 
@@ -73,14 +71,8 @@ function(nativegen_header out_var)
   if(NOT IS_DIRECTORY "${root}")
     message(FATAL_ERROR "nativegen_header: SCRIPT_ROOT ${root} is not a directory")
   endif()
-  _nativegen_resolve(${ARG_GENERATOR} generator generator_depend generator_built)
+  _nativegen_resolve(${ARG_GENERATOR} generator generator_depend run)
   get_property(module_dir GLOBAL PROPERTY NATIVEGEN_MODULE_DIR)
-
-  # a Windows generator made by a cross build runs through the emulator
-  set(run "")
-  if(generator_built AND CMAKE_CROSSCOMPILING_EMULATOR)
-    set(run ${CMAKE_CROSSCOMPILING_EMULATOR})
-  endif()
 
   # Every script the generator takes: "*.js" without regard to case, as
   # the generator matches it. The list is rewritten only when it changes,
@@ -107,16 +99,13 @@ function(nativegen_header out_var)
       message(FATAL_ERROR "nativegen_header: SAFE_IDENTIFIERS needs the NativeGen::identifiers tool "
                           "(find_package(NativeGen) or add_subdirectory of the project gives it)")
     endif()
-    _nativegen_resolve(${identifiers} identifiers_file identifiers_depend identifiers_built)
+    _nativegen_resolve(${identifiers} identifiers_file identifiers_depend run_identifiers)
     set(generated "${out}/generated")
     # a header that needs no change is linked, not copied: the generator's
     # own header is removed first, so it is made anew and never written
     # through that link
     set(fresh COMMAND ${CMAKE_COMMAND} -E rm -f "${generated}/native.h")
-    set(rewrite COMMAND ${identifiers_file} --link "${generated}/native.h" "${header}")
-    if(identifiers_built AND CMAKE_CROSSCOMPILING_EMULATOR)
-      set(rewrite COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} ${identifiers_file} --link "${generated}/native.h" "${header}")
-    endif()
+    set(rewrite COMMAND ${run_identifiers} ${identifiers_file} --link "${generated}/native.h" "${header}")
   endif()
 
   add_custom_command(

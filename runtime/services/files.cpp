@@ -92,16 +92,19 @@ bool CopyInto(const char* from, const char* to) {
 }
 
 // Moves the finished new file onto the target, waiting out a short hold.
+// The new file is gone afterwards, moved or removed.
 bool PutInPlace(const PendingFile* file) {
+    bool placed = false;
     for (int attempt = 0; attempt < kMoveTries; ++attempt) {
-        switch (platform::MoveReplacing(file->temporary, file->target)) {
-        case platform::MoveOutcome::Moved: return true;
-        case platform::MoveOutcome::Failed: return false;
-        case platform::MoveOutcome::Refused: platform::Pause(kMovePauseMs); break;
-        }
+        platform::MoveOutcome outcome = platform::MoveReplacing(file->temporary, file->target);
+        if (outcome == platform::MoveOutcome::Moved) return true;
+        if (outcome == platform::MoveOutcome::Failed) break;
+        platform::Pause(kMovePauseMs);
+        /* still held after the last try? the content goes into the target itself */
+        if (attempt + 1 == kMoveTries) placed = CopyInto(file->temporary, file->target);
     }
-    /* still held? the content goes into the target itself */
-    return CopyInto(file->temporary, file->target);
+    platform::RemoveFile(file->temporary);
+    return placed;
 }
 
 }  // namespace
@@ -152,9 +155,9 @@ std::int32_t CommitPendingFile(PendingFile* file) {
     bool closed = platform::CloseFile(file->handle);
     file->handle = platform::kInvalidFile;
     if (file->inPlace) return closed && !file->failed ? 1 : 0;
-    bool placed = closed && !file->failed && PutInPlace(file);
-    platform::RemoveFile(file->temporary);  // after a move, nothing of that name is left to remove
-    return placed ? 1 : 0;
+    if (closed && !file->failed) return PutInPlace(file) ? 1 : 0;
+    platform::RemoveFile(file->temporary);
+    return 0;
 }
 
 void AbandonPendingFile(PendingFile* file) {
