@@ -46,8 +46,13 @@ int RunProgram(const fs::path& program, const fs::path& workDir, std::string* er
         int fd = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (fd >= 0) dup2(fd, 2);
         if (options.unprivileged && (setgid(kUnprivileged) != 0 || setuid(kUnprivileged) != 0)) _exit(126);
-        const char* argument = options.argument.empty() ? nullptr : options.argument.c_str();
-        execl(program.c_str(), program.c_str(), argument, static_cast<char*>(nullptr));
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
+        if (!options.arguments.empty())
+            for (const std::string& a : options.arguments) argv.push_back(const_cast<char*>(a.c_str()));
+        else if (!options.argument.empty())
+            argv.push_back(const_cast<char*>(options.argument.c_str()));
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
         _exit(127);
     }
     int status = 0;

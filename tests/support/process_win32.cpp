@@ -30,10 +30,26 @@ int RunProgram(const fs::path& program, const fs::path& workDir, std::string* er
     int saved = _dup(2);
     FILE* sink = _wfopen(errorFile.c_str(), L"wb");
     if (sink) _dup2(_fileno(sink), 2);
-    std::wstring argument = fs::path(options.argument).wstring();
-    intptr_t code = options.argument.empty()
-                        ? _wspawnl(_P_WAIT, program.c_str(), program.c_str(), nullptr)
-                        : _wspawnl(_P_WAIT, program.c_str(), program.c_str(), argument.c_str(), nullptr);
+    // the spawn joins its arguments with spaces: each is quoted as the
+    // command line's parser takes it apart
+    std::vector<std::string> given = options.arguments;
+    if (given.empty() && !options.argument.empty()) given.push_back(options.argument);
+    std::vector<std::wstring> quoted;
+    for (const std::string& a : given) {
+        std::wstring wide = fs::path(std::u8string(a.begin(), a.end())).wstring(), text = L"\"";
+        std::size_t slashes = 0;
+        for (wchar_t c : wide) {
+            if (c == L'\\') ++slashes;
+            else if (c == L'"') text.append(slashes + 1, L'\\'), slashes = 0;
+            else slashes = 0;
+            text += c;
+        }
+        quoted.push_back(text.append(slashes, L'\\') + L"\"");
+    }
+    std::vector<const wchar_t*> argv{program.c_str()};
+    for (const std::wstring& q : quoted) argv.push_back(q.c_str());
+    argv.push_back(nullptr);
+    intptr_t code = _wspawnv(_P_WAIT, program.c_str(), argv.data());
     std::fflush(stderr);
     _dup2(saved, 2);
     _close(saved);

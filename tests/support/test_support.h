@@ -54,6 +54,7 @@ bool MarkFile(const fs::path& file, char attribute);
 struct RunOptions {
     std::string argument;
     bool unprivileged = false;
+    std::vector<std::string> arguments = {};  // UTF-8; when given, these and not `argument`
 };
 
 // Runs the program from `workDir`; answers its exit code, -1 when it could
@@ -68,6 +69,9 @@ bool CanRunUnprivileged();
 // hook in reach of an argument.
 fs::path GeneratorProgram();
 fs::path FaultyGeneratorProgram();
+
+// The build front end built with these tests.
+fs::path BuildProgram();
 
 // True on the Windows build.
 extern const bool kWindowsBuild;
