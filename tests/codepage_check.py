@@ -3,8 +3,9 @@
 
 Runs the generator over a tree of non-ASCII names (the executable itself
 named 乗gen, whose trail byte is a backslash) and compares its header with
-the stored one. The Windows generator runs under Wine twice, on a fresh
-system with ANSI code page 936 and on one with 1252; with --host-generator
+the stored one. The Windows generator runs under Wine twice, on a system
+with ANSI code page 936 and on one with 1252 (made once under
+~/.cache/nativegen/wine, or $NATIVEGEN_WINE_PREFIXES, and kept); with --host-generator
 it is also run beside the Linux build over random trees, whose headers must
 be identical.
 
@@ -54,12 +55,21 @@ def place(program, root, windows):
     return placed
 
 
-class Wine:
-    """A Wine system of its own, made on first use with the given locale."""
+def prefix_root():
+    """Where the Wine systems live: outside any build tree (each is some
+    700 MB), made once and kept for every later run and build."""
+    cache = os.environ.get("XDG_CACHE_HOME") or os.path.join(os.path.expanduser("~"), ".cache")
+    return os.environ.get("NATIVEGEN_WINE_PREFIXES") or os.path.join(cache, "nativegen", "wine")
 
-    def __init__(self, runner, work, locale, codepage):
+
+class Wine:
+    """A Wine system of its own per code page, made on first use with the
+    given locale and used again after that."""
+
+    def __init__(self, runner, locale, codepage):
         self.runner = runner
-        self.env = dict(os.environ, WINEPREFIX=os.path.join(work, "prefix-" + codepage), LANG=locale,
+        os.makedirs(prefix_root(), exist_ok=True)
+        self.env = dict(os.environ, WINEPREFIX=os.path.join(prefix_root(), "prefix-" + codepage), LANG=locale,
                         LC_ALL=locale, WINEDEBUG="-all")
         self.codepage = codepage
 
@@ -151,7 +161,7 @@ def main():
     if args.host_generator:
         compare_random_trees(args, tree)
         return
-    systems = [Wine(args.wine, args.work, locale, codepage) for locale, codepage in SYSTEMS]
+    systems = [Wine(args.wine, locale, codepage) for locale, codepage in SYSTEMS]
     try:
         for wine in systems:
             out = os.path.join(args.work, "out-" + wine.codepage)
@@ -177,7 +187,7 @@ def compare_random_trees(args, tree):
         print("no Linux generator at %s: the random trees are not compared" % args.host_generator)
         sys.exit(77)
     locale, codepage = SYSTEMS[0]
-    wine = Wine(args.wine, args.work, locale, codepage)
+    wine = Wine(args.wine, locale, codepage)
     try:
         for seed in range(12):
             make_tree(tree, random_tree(seed))
