@@ -23,6 +23,7 @@
 #include <fcntl.h>
 #include <iconv.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/xattr.h>
 #include <time.h>
 #include <unistd.h>
@@ -385,6 +386,43 @@ FileHandle CreateNewForWrite(const char* path) {
     return fd < 0 ? kInvalidFile : fd;
 }
 
+FileHandle OpenForOverwrite(const char* path) {
+    std::string os;
+    if (!OsPath(path, &os)) return kInvalidFile;
+    // without waiting, so a FIFO that turned up since it was looked at
+    // cannot hold the run; then only a regular file will do
+    int fd = open(os.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) return kInvalidFile;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return kInvalidFile;
+    }
+    return fd;
+}
+
+bool ReserveSpace(FileHandle file, std::uint64_t size) {
+    int fd = static_cast<int>(file);
+    if (size == 0) return true;
+    // blocks past the end are taken without moving the end: a refusal
+    // leaves the length and the bytes as they were
+    if (fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) == 0) return true;
+    if (errno != EOPNOTSUPP && errno != ENOSYS) return false;  // no room, or a quota
+    /* a file system that cannot reserve? the free space must at least hold what grows */
+    struct stat st {};
+    struct statvfs volume {};
+    if (fstat(fd, &st) != 0 || fstatvfs(fd, &volume) != 0) return false;
+    std::uint64_t have = static_cast<std::uint64_t>(st.st_size);
+    std::uint64_t free = static_cast<std::uint64_t>(volume.f_bavail) * volume.f_frsize;
+    return size <= have || size - have <= free;
+}
+
+bool EndFileHere(FileHandle file) {
+    int fd = static_cast<int>(file);
+    off_t at = lseek(fd, 0, SEEK_CUR);
+    return at >= 0 && ftruncate(fd, at) == 0;
+}
+
 MoveOutcome MoveReplacing(const char* from, const char* to) {
     if (movesToRefuse > 0) {
         --movesToRefuse;
@@ -397,6 +435,13 @@ MoveOutcome MoveReplacing(const char* from, const char* to) {
 
 void RefuseMoves(int n) { movesToRefuse = n; }
 
+FileHandle HoldForReading(const char* path) {
+    std::string os;
+    if (!OsPath(path, &os)) return kInvalidFile;
+    int fd = open(os.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    return fd < 0 ? kInvalidFile : fd;
+}
+
 void Pause(int milliseconds) {
     timespec wait{milliseconds / 1000, (milliseconds % 1000) * 1000000L};
     while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
@@ -408,7 +453,7 @@ bool RemoveFile(const char* path) {
     return OsPath(path, &os) && unlink(os.c_str()) == 0;
 }
 
-WriteTarget InspectWriteTarget(const char* path, std::uint32_t* permissions) {
+WriteTarget InspectWriteTarget(const char* path, FileOwnership* owner) {
     std::string os;
     if (!OsPath(path, &os)) return WriteTarget::Protected;
     struct stat own {};
@@ -417,20 +462,29 @@ WriteTarget InspectWriteTarget(const char* path, std::uint32_t* permissions) {
     /* a link? its target's bits decide */
     if (S_ISLNK(own.st_mode) && stat(os.c_str(), &st) != 0)
         return errno == ENOENT ? WriteTarget::InPlace : WriteTarget::Protected;
-    if (S_ISDIR(st.st_mode)) return WriteTarget::Protected;
+    // a directory, a FIFO (opening it would wait for a reader), a device:
+    // nothing a header can be written into
+    if (!S_ISREG(st.st_mode)) return WriteTarget::Protected;
     // what Windows would refuse to create over: no owner-write bit (root
     // included, so the bits decide and not access()), or a stored
     // read-only, hidden or system attribute
     std::uint32_t stored = 0;
     bool marked = StoredAttributes(os, &stored) && (stored & (kAttrReadOnly | kAttrHidden | kAttrSystem)) != 0;
-    if (S_ISREG(st.st_mode) && ((st.st_mode & S_IWUSR) == 0 || marked)) return WriteTarget::Protected;
+    if ((st.st_mode & S_IWUSR) == 0 || marked) return WriteTarget::Protected;
     if (!S_ISREG(own.st_mode) || own.st_nlink != 1 || own.st_uid != geteuid()) return WriteTarget::InPlace;
-    *permissions = static_cast<std::uint32_t>(own.st_mode & 07777);
+    owner->permissions = static_cast<std::uint32_t>(own.st_mode & 07777);
+    owner->group = static_cast<std::uint32_t>(own.st_gid);
     return WriteTarget::Replaceable;
 }
 
-void SetPermissions(FileHandle file, std::uint32_t permissions) {
-    fchmod(static_cast<int>(file), static_cast<mode_t>(permissions));
+bool CopyOwnership(FileHandle file, const FileOwnership& owner) {
+    int fd = static_cast<int>(file);
+    struct stat st {};
+    if (fstat(fd, &st) != 0) return false;
+    /* made with another group? only root or a member of the old one can give it */
+    if (st.st_gid != static_cast<gid_t>(owner.group) && fchown(fd, static_cast<uid_t>(-1), owner.group) != 0)
+        return false;
+    return fchmod(fd, static_cast<mode_t>(owner.permissions)) == 0;  // after the group, which clears set-id bits
 }
 
 unsigned long ProcessNumber() { return static_cast<unsigned long>(getpid()); }
