@@ -28,6 +28,10 @@ TREE = {
     "乗/a.js": b"trail byte",
 }
 ORDER = ["a", "Z", "[", "_", "~", "é", "ü", "ā", "ё", "乗", "模"]
+# Names Windows' case table sorts its own way (ı µ ς ſ keep their code
+# points: their upper cases do not map back), beside characters beyond the
+# Basic Multilingual Plane, which code page 936 writes "?" per UTF-16 unit.
+FOLD = ["ı", "I", "µ", "Μ", "ς", "Σ", "ſ", "S", "s", "😀", "𝒜"]
 
 # Systems a Windows generator is tried on: the prefix's Unix locale and the
 # ANSI code page Wine gives it.
@@ -147,6 +151,8 @@ def main():
     files = dict(TREE)
     for name in ORDER:
         files["order/%s.js" % name] = name.encode()
+    for name in FOLD:
+        files["fold/%s.js" % name] = name.encode()
     make_tree(tree, files)
     with open(args.expected, "rb") as stored:
         expected = stored.read()

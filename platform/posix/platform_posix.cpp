@@ -79,7 +79,9 @@ bool IsAscii(const char* s, std::size_t n) {
 }
 
 // Converts n bytes with the descriptor; what cannot be converted becomes
-// "?" (one per character when the input is well-formed, else per byte).
+// "?", one per UTF-16 unit of the character as Windows counts them (two
+// for a character beyond the Basic Multilingual Plane), one per byte of
+// input that is not well-formed.
 std::string Convert(iconv_t cd, const char* in, std::size_t n, bool fromUtf8) {
     std::string out;
     if (IsAscii(in, n)) return std::string(in, n);  // both code pages agree on ASCII
@@ -94,14 +96,16 @@ std::string Convert(iconv_t cd, const char* in, std::size_t n, bool fromUtf8) {
         if (errno == E2BIG) break;  // cannot happen: four bytes out per byte in
         // invalid or unconvertible: one "?" for the character, then go on
         std::size_t skip = 1;
+        std::size_t marks = 1;
         if (fromUtf8) {
             std::size_t len = Utf8SequenceLength(reinterpret_cast<unsigned char*>(src), left);
             if (len > 0) skip = len;
+            if (len == 4) marks = 2;  // a surrogate pair in UTF-16
         } else if (static_cast<unsigned char>(*src) >= 0x81 && left >= 2 && errno == EILSEQ) {
             skip = 2;  // a lead byte with a trail that maps to nothing
         }
-        *dst++ = '?';
-        --room;
+        for (std::size_t i = 0; i < marks; ++i) *dst++ = '?';
+        room -= marks;
         src += skip;
         left -= std::min(skip, left);
     }
@@ -181,9 +185,12 @@ bool UnholdableName(const std::string& utf8) {
 }
 
 // The key NTFS (and Wine after it) orders a directory's names by: the name
-// as UTF-16 code units, each upper-cased by the simple case mapping, then
-// compared as unsigned 16-bit values. Made from the name on disk, so that
-// a character code page 936 cannot hold still sorts where it belongs.
+// as UTF-16 code units, each upper-cased, then compared as unsigned 16-bit
+// values. Windows' table upper-cases a unit only where the mapping goes
+// both ways (the upper case's lower case is the unit itself): ı, µ, ς, ſ
+// and the title-case letters keep their own. Made from the name on disk,
+// so that a character code page 936 cannot hold still sorts where it
+// belongs.
 std::u16string SortKey(const std::string& utf8) {
     std::u16string key;
     key.reserve(utf8.size());
@@ -211,6 +218,8 @@ std::u16string SortKey(const std::string& utf8) {
             upper = unicode ? towupper_l(unit, unicode)
                     : unit < 0x80 ? static_cast<unsigned char>(FoldAscii(static_cast<char>(unit)))
                                   : unit;
+        /* a mapping that does not come back? Windows keeps the unit */
+        if (unicode && upper != unit && towlower_l(upper, unicode) != unit) upper = unit;
         key.push_back(static_cast<char16_t>(upper <= 0xFFFF ? upper : unit));
     }
     for (; left > 0; --left, ++src) key.push_back(static_cast<unsigned char>(*src));
