@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "tests/support/test_support.h"
 
@@ -30,10 +31,14 @@ int RunProgram(const fs::path& program, const fs::path& workDir, std::string* er
     int saved = _dup(2);
     FILE* sink = _wfopen(errorFile.c_str(), L"wb");
     if (sink) _dup2(_fileno(sink), 2);
-    std::wstring argument = fs::path(options.argument).wstring();
-    intptr_t code = options.argument.empty()
-                        ? _wspawnl(_P_WAIT, program.c_str(), program.c_str(), nullptr)
-                        : _wspawnl(_P_WAIT, program.c_str(), program.c_str(), argument.c_str(), nullptr);
+    // each argument quoted: the spawn joins them with spaces as they are
+    std::vector<std::wstring> quoted{L"\"" + program.wstring() + L"\""};
+    if (!options.argument.empty()) quoted.push_back(fs::path(options.argument).wstring());
+    for (const fs::path& argument : options.arguments) quoted.push_back(L"\"" + argument.wstring() + L"\"");
+    std::vector<const wchar_t*> argv;
+    for (const std::wstring& argument : quoted) argv.push_back(argument.c_str());
+    argv.push_back(nullptr);
+    intptr_t code = _wspawnv(_P_WAIT, program.c_str(), argv.data());
     std::fflush(stderr);
     _dup2(saved, 2);
     _close(saved);
