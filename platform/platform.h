@@ -184,8 +184,10 @@ inline constexpr SearchHandle kInvalidSearch = ~SearchHandle{0};
 
 // Starts a search for a path with wildcards (FindFirstFileA) and fills in
 // the first entry; kInvalidSearch when nothing matches or the directory
-// cannot be searched.
-SearchHandle FindFirst(const char* pattern, FoundData* out);
+// cannot be searched. With `directoriesOnly` (a hint, as Windows'
+// FindExSearchLimitToDirectories) entries that are surely no directory
+// may be left out.
+SearchHandle FindFirst(const char* pattern, FoundData* out, bool directoriesOnly = false);
 
 // The next entry (FindNextFileA); false when there are no more.
 bool FindNext(SearchHandle search, FoundData* out);

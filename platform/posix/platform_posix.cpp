@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -137,8 +138,20 @@ bool OsPath(const char* path, std::string* out) {
 
 // ---- Search -----------------------------------------------------------------
 
+// One name of a listing: the key NTFS orders it by, its name on disk, its
+// name in code page 936 and the type its directory entry gave.
+struct Listed {
+    std::u16string key;
+    std::string utf8;
+    std::string name;
+    unsigned char type;
+};
+
+// A listing, sorted; each entry's attributes are read as it is handed out.
 struct Search {
-    std::vector<FoundData> entries;
+    std::string osDir;    // on disk, ending in "/"
+    std::string dir;      // as the pattern named it, code page 936
+    std::vector<Listed> entries;
     std::size_t next = 0;
 };
 
@@ -226,12 +239,12 @@ std::u16string SortKey(const std::string& utf8) {
     return key;
 }
 
-// The attribute word stored with a file the way Wine keeps it (the
-// user.DOSATTRIB extended attribute, as "0x80"); false when there is none.
-bool StoredAttributes(const std::string& osPath, std::uint32_t* attrs) {
-    char value[64] = {};
-    ssize_t got = getxattr(osPath.c_str(), "user.DOSATTRIB", value, sizeof value - 1);
+// Reads an attribute word as Wine stores it (the user.DOSATTRIB extended
+// attribute, as "0x80") from the `got` bytes of `value`, which has room
+// for a NUL after them; false when it holds none.
+bool ParseStoredAttributes(char* value, ssize_t got, std::uint32_t* attrs) {
     if (got <= 2 || value[0] != '0' || (value[1] != 'x' && value[1] != 'X')) return false;
+    value[got] = '\0';
     char* end = nullptr;
     unsigned long stored = std::strtoul(value + 2, &end, 16);
     if (end == value + 2) return false;
@@ -239,16 +252,49 @@ bool StoredAttributes(const std::string& osPath, std::uint32_t* attrs) {
     return true;
 }
 
-// Attribute bits as Wine reports them for a Unix file.
-std::uint32_t AttributesOf(const std::string& osPath, const std::string& name) {
-    struct stat st {};
-    if (stat(osPath.c_str(), &st) != 0 && lstat(osPath.c_str(), &st) != 0) return kAttrArchive;
+// The attribute word stored with the file at the path; false when none.
+bool StoredAttributes(const std::string& osPath, std::uint32_t* attrs) {
+    char value[64] = {};
+    return ParseStoredAttributes(value, getxattr(osPath.c_str(), "user.DOSATTRIB", value, sizeof value - 1), attrs);
+}
+
+// Attribute bits as Wine reports them for a Unix file of status `st`,
+// before a stored word has its say.
+std::uint32_t AttributesFrom(const struct stat& st, const std::string& name) {
     std::uint32_t attrs = S_ISDIR(st.st_mode) ? kAttrDirectory : kAttrArchive;
     if ((st.st_mode & 0222) == 0) attrs |= kAttrReadOnly;
     if (name[0] == '.' && name != "." && name != "..") attrs |= kAttrHidden;
+    return attrs;
+}
+
+// Attribute bits as Wine reports them for the Unix file at the path.
+std::uint32_t AttributesOf(const std::string& osPath, const std::string& name) {
+    struct stat st {};
+    if (stat(osPath.c_str(), &st) != 0 && lstat(osPath.c_str(), &st) != 0) return kAttrArchive;
+    std::uint32_t attrs = AttributesFrom(st, name);
     /* a stored attribute word replaces what the bits say */
     if (S_ISREG(st.st_mode)) StoredAttributes(osPath, &attrs);
     return attrs;
+}
+
+// The regular file a search handed out last, opened while its attributes
+// were read (one status and one attribute call answer both), and kept for
+// the OpenForRead of its path that mostly follows. Invariant: fd is -1 or
+// an open descriptor that nothing else holds.
+struct HandedFile {
+    int fd = -1;
+    std::string path;  // as the runtime names it: code page 936, backslashes
+    std::uint64_t size = 0;
+};
+HandedFile handed;
+
+// The size of the file behind a descriptor OpenForRead took over, known
+// until it is closed. Invariant: fd is -1 or that descriptor.
+HandedFile knownSize;
+
+void DropHanded() {
+    if (handed.fd >= 0) close(handed.fd);
+    handed.fd = -1;
 }
 
 // Offset just past the last separator of a code page 936 path, 0 if none.
@@ -341,6 +387,12 @@ int ModuleFileName(char* out, int size) {
 FileHandle OpenForRead(const char* path) {
     std::string os;
     if (!OsPath(path, &os)) return kInvalidFile;
+    /* the file a search has just handed out, open already? */
+    if (handed.fd >= 0 && handed.path == path) {
+        knownSize = handed;
+        handed.fd = -1;
+        return knownSize.fd;
+    }
     // never block on a FIFO or device: open without waiting, then insist on
     // a regular file
     int fd = open(os.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -354,6 +406,7 @@ FileHandle OpenForRead(const char* path) {
 }
 
 std::uint64_t FileSize(FileHandle file) {
+    if (file == knownSize.fd) return knownSize.size;
     struct stat st {};
     if (fstat(static_cast<int>(file), &st) != 0 || st.st_size < 0) return 0;
     return static_cast<std::uint64_t>(st.st_size);
@@ -500,66 +553,83 @@ unsigned long ProcessNumber() { return static_cast<unsigned long>(getpid()); }
 
 bool CloseFile(FileHandle file) {
     if (file == kInvalidFile) return true;
+    if (file == knownSize.fd) knownSize.fd = -1;
     return close(static_cast<int>(file)) == 0;
 }
 
 // ---- Directory search -------------------------------------------------------------
 
-SearchHandle FindFirst(const char* pattern, FoundData* out) {
+namespace {
+
+// Fills `out` for the entry. A regular file (by its directory entry) that
+// the runtime can open by its name is opened here: its status and stored
+// word come through the descriptor, which is kept for OpenForRead.
+void Describe(const Search& search, const Listed& entry, FoundData* out) {
+    DropHanded();
+    std::string osPath = search.osDir + entry.utf8;
+    bool openable = search.dir.size() + entry.name.size() < kMaxPath && entry.name.find_first_of("?*") == std::string::npos;
+    int fd = entry.type == DT_REG && openable ? open(osPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC) : -1;
+    struct stat st {};
+    if (fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        out->attributes = AttributesFrom(st, entry.name);
+        char value[64];
+        /* a stored attribute word replaces what the bits say */
+        ParseStoredAttributes(value, fgetxattr(fd, "user.DOSATTRIB", value, sizeof value - 1), &out->attributes);
+        handed = {fd, search.dir + entry.name, static_cast<std::uint64_t>(st.st_size)};
+    } else {
+        if (fd >= 0) close(fd);
+        out->attributes = AttributesOf(osPath, entry.name);
+    }
+    std::memcpy(out->name, entry.name.c_str(), entry.name.size() + 1);
+}
+
+}  // namespace
+
+SearchHandle FindFirst(const char* pattern, FoundData* out, bool directoriesOnly) {
     if (std::strlen(pattern) >= kMaxPath) return kInvalidSearch;
     std::size_t cut = NameOffset(pattern);
-    std::string dirPart(pattern, cut);
+    auto search = std::make_unique<Search>();
+    search->dir.assign(pattern, cut);
     const char* wildcard = pattern + cut;
-    std::string osDir;
-    if (!OsPath(dirPart.c_str(), &osDir)) return kInvalidSearch;
-    if (osDir.empty()) osDir = "./";
+    if (!OsPath(search->dir.c_str(), &search->osDir)) return kInvalidSearch;
+    if (search->osDir.empty()) search->osDir = "./";
+    if (search->osDir.back() != '/') search->osDir += '/';
     bool all = std::strcmp(wildcard, "*.*") == 0;  // every name, dot or not
 
-    DIR* dir = opendir(osDir.c_str());
+    DIR* dir = opendir(search->osDir.c_str());
     if (!dir) return kInvalidSearch;
-    // each entry beside the key NTFS orders it by and its name on disk
-    struct Listed {
-        std::u16string key;
-        std::string utf8;
-        FoundData found;
-    };
-    std::vector<Listed> listed;
     while (dirent* e = readdir(dir)) {
+        /* surely no directory, where only directories are wanted? not even converted */
+        if (directoriesOnly && e->d_type != DT_DIR && e->d_type != DT_LNK && e->d_type != DT_UNKNOWN) continue;
         std::string utf8 = e->d_name;
         if (UnholdableName(utf8)) continue;
         std::string name = Utf8ToCp936(utf8.data(), utf8.size());
         if (name.size() >= sizeof(FoundData::name)) continue;
         if (!all && !WildcardMatch(wildcard, name.c_str())) continue;
-        FoundData found{};
-        found.attributes = AttributesOf(osDir + (osDir.back() == '/' ? "" : "/") + utf8, name);
-        std::memcpy(found.name, name.c_str(), name.size() + 1);
-        listed.push_back({SortKey(utf8), utf8, found});
+        search->entries.push_back({SortKey(utf8), std::move(utf8), std::move(name), e->d_type});
     }
     closedir(dir);
+    if (search->entries.empty()) return kInvalidSearch;
     // names that tie (which Windows cannot hold side by side) go by their bytes
-    std::sort(listed.begin(), listed.end(), [](const Listed& a, const Listed& b) {
+    std::sort(search->entries.begin(), search->entries.end(), [](const Listed& a, const Listed& b) {
         return a.key != b.key ? a.key < b.key : a.utf8 < b.utf8;
     });
-    auto* search = new Search();
-    search->entries.reserve(listed.size());
-    for (const Listed& entry : listed) search->entries.push_back(entry.found);
-    if (search->entries.empty()) {
-        delete search;
-        return kInvalidSearch;
-    }
-    *out = search->entries[0];
+    Describe(*search, search->entries[0], out);
     search->next = 1;
-    return reinterpret_cast<SearchHandle>(search);
+    return reinterpret_cast<SearchHandle>(search.release());
 }
 
 bool FindNext(SearchHandle handle, FoundData* out) {
     auto* search = reinterpret_cast<Search*>(handle);
     if (search->next >= search->entries.size()) return false;
-    *out = search->entries[search->next++];
+    Describe(*search, search->entries[search->next++], out);
     return true;
 }
 
-void FindClose(SearchHandle handle) { delete reinterpret_cast<Search*>(handle); }
+void FindClose(SearchHandle handle) {
+    DropHanded();
+    delete reinterpret_cast<Search*>(handle);
+}
 
 int PumpThreadMessages() { return 0; }
 

@@ -350,7 +350,7 @@ bool CopyFound(const WIN32_FIND_DATAW& data, FoundData* out) {
 
 }  // namespace
 
-SearchHandle FindFirst(const char* pattern, FoundData* out) {
+SearchHandle FindFirst(const char* pattern, FoundData* out, bool) {  // every entry is listed: the caller filters
     std::wstring wide;
     if (!WidePath(pattern, &wide, true)) return kInvalidSearch;
     WIN32_FIND_DATAW data;
