@@ -15,7 +15,6 @@
 #include <cstring>
 #include <memory>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 #include <dirent.h>
@@ -38,14 +37,73 @@ constexpr std::size_t kMaxPath = 260;
 
 // ---- Heap ---------------------------------------------------------------
 
+// A set of block keys held in one array (open addressing, linear probing,
+// removal by shifting the run behind back), so that tracking a block costs
+// no allocation of its own. Invariants: 0 marks an empty slot (no key is
+// 0: no block lies at the last address); the slot count is a power of two
+// at least twice the number of keys; every key sits in the run that starts
+// at its home slot.
+class BlockSet {
+public:
+    // Adds the key; false when it was there already.
+    bool Insert(std::uintptr_t key) {
+        if ((count_ + 1) * 2 > slots_.size()) Grow();
+        std::size_t at = Home(key);
+        for (; slots_[at] != 0; at = Next(at))
+            if (slots_[at] == key) return false;
+        slots_[at] = key;
+        ++count_;
+        return true;
+    }
+
+    // Removes the key; false when it was not there.
+    bool Erase(std::uintptr_t key) {
+        if (slots_.empty()) return false;
+        std::size_t at = Home(key);
+        for (; slots_[at] != key; at = Next(at))
+            if (slots_[at] == 0) return false;
+        // close the gap: a key behind it moves up unless its home lies
+        // between the gap and where it stands
+        for (std::size_t next = Next(at); slots_[next] != 0; next = Next(next)) {
+            std::size_t home = Home(slots_[next]);
+            bool stays = at <= next ? (home > at && home <= next) : (home > at || home <= next);
+            if (stays) continue;
+            slots_[at] = slots_[next];
+            at = next;
+        }
+        slots_[at] = 0;
+        --count_;
+        return true;
+    }
+
+private:
+    std::size_t Home(std::uintptr_t key) const {
+        return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> shift_);
+    }
+    std::size_t Next(std::size_t at) const { return (at + 1) & (slots_.size() - 1); }
+
+    void Grow() {
+        std::vector<std::uintptr_t> old = std::move(slots_);
+        slots_.assign(old.empty() ? 1024 : old.size() * 2, 0);
+        shift_ = 64 - static_cast<unsigned>(__builtin_ctzll(slots_.size()));
+        count_ = 0;
+        for (std::uintptr_t key : old)
+            if (key != 0) Insert(key);
+    }
+
+    std::vector<std::uintptr_t> slots_;
+    std::size_t count_ = 0;
+    unsigned shift_ = 64;
+};
+
 // Every live block handed out by HeapTake/HeapResize, kept as the
 // complement of its address: the set must not count as a reference to the
 // block, or a leak checker would take every forgotten block for reachable.
 // Released blocks leave it; a pointer that is not in it is never freed.
 // Allocated once and never destroyed, so that no exit-time destructor can
 // pull it from under a late release.
-std::unordered_set<std::uintptr_t>& LiveBlocks() {
-    static auto* blocks = new std::unordered_set<std::uintptr_t>();
+BlockSet& LiveBlocks() {
+    static auto* blocks = new BlockSet();
     return *blocks;
 }
 
@@ -318,7 +376,7 @@ void* HeapTake(HeapHandle, std::size_t size, bool zeroed) {
     if (RequestRefused()) return nullptr;
     std::size_t real = size == 0 ? 1 : size;  // zero-size blocks are distinct
     void* p = zeroed ? std::calloc(1, real) : std::malloc(real);
-    if (p) LiveBlocks().insert(Key(p));
+    if (p) LiveBlocks().Insert(Key(p));
     return p;
 }
 
@@ -328,8 +386,8 @@ void* HeapResize(HeapHandle, void* block, std::size_t size) {
     void* p = std::realloc(block, size == 0 ? 1 : size);
     if (!p) return nullptr;
     if (Key(p) != oldKey) {
-        LiveBlocks().erase(oldKey);
-        LiveBlocks().insert(Key(p));
+        LiveBlocks().Erase(oldKey);
+        LiveBlocks().Insert(Key(p));
     }
     return p;
 }
@@ -337,7 +395,7 @@ void* HeapResize(HeapHandle, void* block, std::size_t size) {
 void HeapGive(HeapHandle heap, void* block) { ReleaseIfHeapBlock(heap, block); }
 
 bool ReleaseIfHeapBlock(HeapHandle, void* p) {
-    if (!p || LiveBlocks().erase(Key(p)) == 0) return false;
+    if (!p || !LiveBlocks().Erase(Key(p))) return false;
     std::free(p);
     return true;
 }
