@@ -72,10 +72,19 @@ class Wine:
 
     def __init__(self, runner, locale, codepage):
         self.runner = runner
-        os.makedirs(prefix_root(), exist_ok=True)
-        self.env = dict(os.environ, WINEPREFIX=os.path.join(prefix_root(), "prefix-" + codepage), LANG=locale,
-                        LC_ALL=locale, WINEDEBUG="-all")
+        prefix = os.path.join(prefix_root(), "prefix-" + codepage)
+        self.env = dict(os.environ, WINEPREFIX=prefix, LANG=locale, LC_ALL=locale, WINEDEBUG="-all")
         self.codepage = codepage
+        # a system is kept only once it was made whole: one cut short (a
+        # run stopped while Wine set it up) is made again
+        ready = os.path.join(prefix, ".nativegen-ready")
+        if not os.path.exists(ready):
+            shutil.rmtree(prefix, ignore_errors=True)
+            os.makedirs(prefix_root(), exist_ok=True)
+            quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            subprocess.run(["wine", "wineboot", "--init"], env=self.env, **quiet)
+            subprocess.run(["wineserver", "-w"], env=self.env, **quiet)
+            open(ready, "w").close()
 
     def run(self, argv, cwd, capture=False):
         # the runner starts the server and services detached, then the program
@@ -113,9 +122,10 @@ def generate(program, tree, out, wine=None, windows=False):
 
 
 def random_tree(seed):
-    """Files and directories named from ASCII, Latin, Cyrillic and CJK."""
+    """Files and directories named from ASCII, Latin, Greek, Cyrillic, CJK
+    and beyond the Basic Multilingual Plane."""
     rng = random.Random(seed)
-    alphabet = "abcXYZ019_[-" + "éüāçÉÜ" + "ёжЖщ" + "模块入口乗中文"
+    alphabet = "abcXYZ019_[-" + "éüāçÉÜıſµ" + "ΣσςΜ" + "ёжЖщ" + "模块入口乗中文" + "😀𝒜"
     files = {}
     dirs = [""]
     taken = set()  # names that differ only in case cannot stand side by side on Windows
