@@ -6,7 +6,8 @@ the same bytes for the same name and seed on every machine.
 
 Corpora: c100 (200 files of 500 KB over 4 directories), s100k (100,000 files
 of 1 KB in 1,000 directories, 10 levels deep in places), m25, m50, m100,
-m200 (a doubling series of 500 KB files), tiny (a seconds-long smoke).
+m200 (a doubling series of 500 KB files), small20k (20,000 files of 1 KB in
+200 directories), tiny (a seconds-long smoke).
 """
 import argparse
 import os
@@ -94,6 +95,9 @@ def main():
     elif args.name == "s100k":
         pool = make_pool(rng, 1 << 20)
         write_files(rng, pool, args.dir, deep_directories(rng, 1000, 10), 100000, 1000)
+    elif args.name == "small20k":
+        pool = make_pool(rng, 1 << 20)
+        write_files(rng, pool, args.dir, ["d%03d" % i for i in range(200)], 20000, 1000)
     elif args.name == "tiny":
         pool = make_pool(rng, 1 << 18)
         write_files(rng, pool, args.dir, ["", "a", "a/b"], 30, 20 * 1000)

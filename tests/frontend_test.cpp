@@ -31,7 +31,7 @@ protected:
     // Runs the front end with `arguments` from the work directory.
     int Build(const std::vector<std::string>& arguments, std::string* errors = nullptr) {
         RunOptions options;
-        options.arguments = arguments;
+        for (const std::string& argument : arguments) options.arguments.push_back(FromUtf8(argument));
         return RunProgram(BuildProgram(), dir.path() / "work", errors, options);
     }
 

@@ -10,6 +10,7 @@
 
 #include "generator/generator.h"
 #include "platform/platform.h"
+#include "platform/tool_files.h"
 #include "runtime/services/files.h"
 #include "runtime/services/text.h"
 #include "tools/identifiers.h"
@@ -391,7 +392,9 @@ void Main(int argc, char** argv) {
     Options options;
     std::string why;
     int code = 2;
-    if (ParseArguments(platform::CommandArguments(argc, argv), &options, &why))
+    std::vector<std::string> arguments{"nativegen-build"};
+    for (const fs::path& argument : platform::ToolArguments(argc, argv)) arguments.push_back(Utf8(argument));
+    if (ParseArguments(arguments, &options, &why))
         code = Run(options);
     else
         std::fprintf(stderr,

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "tests/support/test_support.h"
 
@@ -32,13 +33,14 @@ int RunProgram(const fs::path& program, const fs::path& workDir, std::string* er
     if (sink) _dup2(_fileno(sink), 2);
     // the spawn joins its arguments with spaces: each is quoted as the
     // command line's parser takes it apart
-    std::vector<std::string> given = options.arguments;
-    if (given.empty() && !options.argument.empty()) given.push_back(options.argument);
+    std::vector<fs::path> given{program};
+    if (!options.argument.empty()) given.push_back(fs::path(options.argument));
+    given.insert(given.end(), options.arguments.begin(), options.arguments.end());
     std::vector<std::wstring> quoted;
-    for (const std::string& a : given) {
-        std::wstring wide = fs::path(std::u8string(a.begin(), a.end())).wstring(), text = L"\"";
+    for (const fs::path& argument : given) {
+        std::wstring text = L"\"";
         std::size_t slashes = 0;
-        for (wchar_t c : wide) {
+        for (wchar_t c : argument.wstring()) {
             if (c == L'\\') ++slashes;
             else if (c == L'"') text.append(slashes + 1, L'\\'), slashes = 0;
             else slashes = 0;
@@ -46,8 +48,8 @@ int RunProgram(const fs::path& program, const fs::path& workDir, std::string* er
         }
         quoted.push_back(text.append(slashes, L'\\') + L"\"");
     }
-    std::vector<const wchar_t*> argv{program.c_str()};
-    for (const std::wstring& q : quoted) argv.push_back(q.c_str());
+    std::vector<const wchar_t*> argv;
+    for (const std::wstring& argument : quoted) argv.push_back(argument.c_str());
     argv.push_back(nullptr);
     intptr_t code = _wspawnv(_P_WAIT, program.c_str(), argv.data());
     std::fflush(stderr);
