@@ -99,12 +99,14 @@ endfunction()
 # run it again. Make cannot name every file a tree may hold (a ";" in a
 # name ends its list), so with other generators it runs on every build,
 # which changes nothing that did not change.
-#   _nativegen_rule(<stem> <root> <output> MADE <products...>
-#                   COMMAND <runner and front end> OPTIONS <its options...> DEPENDS <...>)
+#   _nativegen_rule(<stem> <root> <output> MADE <products...> [RUNNER <emulator...>]
+#                   COMMAND <front end> OPTIONS <its options...> DEPENDS <...>)
 function(_nativegen_rule stem root output)
-  cmake_parse_arguments(RULE "" "" "MADE;COMMAND;OPTIONS;DEPENDS" ${ARGN})
+  cmake_parse_arguments(RULE "" "" "MADE;COMMAND;OPTIONS;DEPENDS;RUNNER" ${ARGN})
   set(always "")
-  if(CMAKE_GENERATOR MATCHES "Ninja")
+  # (a front end run through an emulator names paths as its own system
+  # does, which the build cannot follow)
+  if(CMAKE_GENERATOR MATCHES "Ninja" AND NOT RULE_RUNNER)
     # Ninja reads the depfile as the front end wrote it: CMake's rewriting
     # of depfiles loses escapes ("$", "#"). It must then name the stamp as
     # Ninja does: relative to the top build directory when below it.
@@ -126,7 +128,7 @@ function(_nativegen_rule stem root output)
   add_custom_command(
     OUTPUT "${stem}.stamp" ${always}
     BYPRODUCTS ${RULE_MADE}
-    COMMAND ${RULE_COMMAND} "${root}" "${output}" ${depfile} ${RULE_OPTIONS}
+    COMMAND ${RULE_RUNNER} ${RULE_COMMAND} "${root}" "${output}" ${depfile} ${RULE_OPTIONS}
     COMMAND ${CMAKE_COMMAND} -E touch "${stem}.stamp"
     DEPENDS ${RULE_DEPENDS}
     ${track}
@@ -156,7 +158,7 @@ function(nativegen_header out_var)
     list(APPEND options --strict)
   endif()
   set(header "${out}/native.h")
-  _nativegen_rule("${out}/native.h" "${root}" "${header}" MADE "${header}" COMMAND ${run} ${builder_file}
+  _nativegen_rule("${out}/native.h" "${root}" "${header}" MADE "${header}" RUNNER ${run} COMMAND ${builder_file}
                   OPTIONS ${options} DEPENDS ${builder_depend})
   set(${out_var} "${header}" PARENT_SCOPE)
 endfunction()

@@ -143,6 +143,11 @@ def random_tree(seed):
             dirs.append(parent + name)
         else:
             files[parent + name] = name.encode()
+    # names only Unix holds, which Wine shows through stand-ins: both builds
+    # leave them out, and "sub\\x.js" never reads "sub/x.js"
+    for name in ('dq"uote', "co:lon", "st*r", "p|pe", "sub\\x"):
+        files["unix/%s.js" % name] = name.encode()
+    files["unix/sub/x.js"] = b"the real sub/x"
     return files
 
 

@@ -85,9 +85,9 @@ public:
         }
         if (file.find('?') != std::string::npos) return;  // named by its folder's listing; nothing to depend on
         fs::path real = FsPathOf(file);
-        inputs_.insert(DepfilePath(real));
-        if (count > 0) return;
         std::error_code error;
+        if (fs::exists(real, error)) inputs_.insert(DepfilePath(real));  // a dangling link: its folder tells
+        if (count > 0) return;
         std::uintmax_t size = fs::is_regular_file(real, error) ? fs::file_size(real, error) : 0;
         if (error || size == 0) return;  // empty indeed, or no file (a directory)
         if (file.size() >= kMaxPath)
@@ -131,7 +131,12 @@ private:
     void NamesNotHeld(const fs::path& dir) {
         std::error_code error;
         std::string held;
-        for (fs::directory_iterator it(dir, error), end; !error && it != end; it.increment(error)) {
+        fs::directory_iterator it(dir, error);
+        if (error) {
+            problems_.push_back(Utf8(dir) + ": cannot be listed: the scripts in it and below it are left out");
+            return;
+        }
+        for (fs::directory_iterator end; !error && it != end; it.increment(error)) {
             std::string name = Utf8(it->path().filename());
             bool windows = true;
             for (unsigned char c : name) windows = windows && c >= 0x20 && !std::strchr("<>:\"/\\|?*", c);
@@ -163,7 +168,7 @@ private:
     // stand below it. (One whose name holds a "?" was named by its parent.)
     void NotSearched(const std::string& dir) {
         if (dir.find('?') == std::string::npos && HoldsScripts(FsPathOf(dir)))
-            Problem(dir, "its path is 260 bytes or more in code page 936: the scripts below it are left out");
+            Problem(dir, "its path leaves no room under the 260-byte limit: the scripts below it are left out");
     }
 
     bool keepBytes_;
@@ -189,7 +194,7 @@ bool PutIfChanged(const fs::path& path, const std::string& content, std::string*
     }
     PendingFile file;
     if (!OpenPendingFile(name.c_str(), &file)) {
-        *why = "cannot be written (read-only, or its directory takes no new file)";
+        *why = "cannot be written (read-only, no regular file, or in a directory that takes no new file)";
         return false;
     }
     file.onlyIfChanged = true;
@@ -202,8 +207,10 @@ bool PutIfChanged(const fs::path& path, const std::string& content, std::string*
 }
 
 // Can Ninja, and Make, read `path` back from a depfile? Besides what
-// DepfileName escapes, their file names hold only these bytes.
+// DepfileName escapes, their file names hold only these bytes, and a name
+// may not end in ":".
 bool Nameable(std::string_view path) {
+    if (!path.empty() && path.back() == ':') return false;  // read as the end of a target, escaped or not
     for (unsigned char c : path)
         if (c < 0x80 && !std::isalnum(c) && !std::strchr(" #$!%()+,-./:=@[]_{}~", c)) return false;
     return true;
@@ -310,7 +317,7 @@ std::string DepfileName(std::string_view path) {
     std::string name;
     for (char c : path) {
         if (c == '$') name += '$';
-        else if (c == ' ' || c == '#') name += '\\';
+        else if (c == ' ' || c == '#' || c == ':') name += '\\';
         name += c;
     }
     return name;
@@ -321,11 +328,13 @@ int Run(const Options& options) {
 
     // the root: a directory code page 936 holds, with room for a script's name
     fs::path given = FsPath(options.root);
-    if (!fs::is_directory(given, error)) return Fail(options.root, "no such directory");
+    if (!fs::exists(given, error)) return Fail(options.root, "no such directory");
+    if (!fs::is_directory(given, error)) return Fail(options.root, "not a directory");
     fs::path rootPath = fs::canonical(given, error);
     std::string root;
     if (error || !platform::ToProgramPath(Utf8(rootPath), &root) || root.find_first_of("?*") != std::string::npos)
-        return Fail(options.root, "code page 936 cannot hold this path, so the walk cannot name it");
+        return Fail(options.root, "code page 936 or Windows cannot hold this path, so the walk cannot name it");
+    if (fs::directory_iterator(rootPath, error); error) return Fail(Utf8(rootPath), "cannot be listed");
     while (!root.empty() && EndsInSeparator(root)) root.pop_back();
     if (root.empty()) return Fail(Utf8(rootPath), "the file system's root cannot be walked");
     if (root.size() + 1 + 4 >= kMaxPath)
@@ -349,7 +358,8 @@ int Run(const Options& options) {
         if (!platform::ToProgramPath(Utf8(output.filename()), &headerName))
             return Fail(Utf8(output), "code page 936 cannot hold the file's name");
         if (!BeginHeader(options.safeIdentifiers ? scratch.c_str() : headerName.c_str(), !options.safeIdentifiers))
-            return Fail(Utf8(output), "cannot be written (read-only, or its directory takes no new file)");
+            return Fail(Utf8(output), "cannot be written (read-only, no regular file, or in a directory that takes no "
+                                      "new file)");
     }
 
     Collector collector(!options.library.empty());
@@ -369,16 +379,18 @@ int Run(const Options& options) {
                                       " scripts would not be embedded whole");
     }
 
+    // the depfile first: a run that fails on it leaves the header as it was
     std::string why;
+    if (!depfile.empty() && !PutIfChanged(depfile, DepfileText(made, collector.Inputs(), depfile), &why))
+        return Fail(Utf8(depfile), why);
     if (options.library.empty()) {
-        if (!EndHeader()) return Fail(Utf8(output), "cannot be written");
+        fs::current_path(outDir, error);  // the pending header's names are relative to it
+        if (error || !EndHeader()) return Fail(Utf8(output), "cannot be written");
         std::string text;
         if (options.safeIdentifiers && (!RewrittenHeader(scratch.c_str(), (scratch + ".safe").c_str(), &text, &why) ||
                                         !PutIfChanged(output, text, &why)))
             return Fail(Utf8(output), why);
     }
-    if (!depfile.empty() && !PutIfChanged(depfile, DepfileText(made, collector.Inputs(), depfile), &why))
-        return Fail(Utf8(depfile), why);
     return 0;
 }
 

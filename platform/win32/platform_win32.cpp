@@ -338,9 +338,22 @@ bool CloseFile(FileHandle file) {
 
 namespace {
 
+// Does the name hold a character no Windows name can (a control character
+// or < > : " / \ | ? *), or Wine's stand-in for one (U+F000 plus it), as a
+// Unix name seen through Wine does? Its 936 form would name another file.
+bool Unholdable(const wchar_t* name) {
+    for (; *name; ++name) {
+        wchar_t c = *name >= 0xF000 && *name < 0xF080 ? static_cast<wchar_t>(*name - 0xF000) : *name;
+        if (c < 0x20 || std::wcschr(L"<>:\"/\\|?*", c)) return true;
+    }
+    return false;
+}
+
 // Takes the entry when its name in code page 936 fits; false when it does
-// not (the entry is then passed over, as on the Linux build).
+// not, or when no Windows name holds it (the entry is then passed over, as
+// on the Linux build).
 bool CopyFound(const WIN32_FIND_DATAW& data, FoundData* out) {
+    if (Unholdable(data.cFileName)) return false;
     std::string name = Narrow(data.cFileName);
     if (name.size() >= sizeof out->name) return false;
     out->attributes = data.dwFileAttributes;
