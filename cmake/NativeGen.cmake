@@ -1,31 +1,40 @@
 # Wiring the generator into a build.
 #
 #   nativegen_add_header(<target> SCRIPT_ROOT <dir>
-#                        [OUTPUT_DIR <dir>] [SAFE_IDENTIFIERS]
+#                        [OUTPUT_DIR <dir>] [SAFE_IDENTIFIERS] [STRICT]
+#                        [BUILDER <executable path or target>]
 #                        [GENERATOR <executable path or target>])
 #
 # makes the INTERFACE library <target>. Linking it gives a consumer the
 # directory of its own "native.h" on the include path, the compile option
 # that lets bytes above 127 stand in a char brace list, and a build
-# dependency that makes the header before the consumer compiles. The
-# header is made again when any script the generator takes (every "*.js",
-# matched without regard to case) changes, is added or is removed, and
-# only then. OUTPUT_DIR defaults to a directory of the target's own, so two
-# calls never write one header. GENERATOR defaults to this project's
-# generator, or the installed NativeGen::nativegen.
+# dependency that makes the header before the consumer compiles.
+#
+# The header is made by the build front end, nativegen-build, which runs
+# the generator's own walk from SCRIPT_ROOT: the header is the one the
+# generator writes standing in that directory, byte for byte. It reads the
+# tree and writes only into OUTPUT_DIR (default: a directory of the
+# target's own, so two calls never write one header; it is never
+# cleaned). Its depfile lists every script and directory the walk read, so
+# adding, changing, renaming or removing a script remakes the header and
+# nothing else does; a header whose content did not change keeps its time,
+# so nothing that includes it compiles again. Scripts the header cannot
+# carry whole (a name code page 936 cannot hold, a path of 260 bytes or
+# more, an unreadable file) and module names used twice are warnings, and
+# with STRICT errors that fail the build.
 #
 # SAFE_IDENTIFIERS rewrites every identifier of the header into a valid and
 # unique C and C++ identifier (module names, bytes and lines stay as they
 # are; identifiers that were valid and unique are kept), so trees whose
 # file names are not identifiers compile. Look scripts up by module name.
 #
-# The generator reads the tree it stands in. It never stands in the script
-# tree: it runs over a mirror of the scripts in the build tree (hard links
-# where the file system allows, copies otherwise), kept in step with the
-# tree, so a read-only tree works and two build trees never meet.
+# BUILDER names the front end: by default this project's (as a
+# subproject) or the installed NativeGen::build; a GENERATOR given by
+# path means the nativegen-build beside it. The front end is a host
+# program: a cross build either points at a package built for the host,
+# or runs the target's through CMAKE_CROSSCOMPILING_EMULATOR.
 #
-#   nativegen_header(<out-var> SCRIPT_ROOT <dir> OUTPUT_DIR <dir>
-#                    [SAFE_IDENTIFIERS] [GENERATOR <executable or target>])
+#   nativegen_header(<out-var> SCRIPT_ROOT <dir> OUTPUT_DIR <dir> [...])
 #
 # is the step underneath: the custom command alone, with the header's path
 # in <out-var>; list it among a target's sources so the target waits for it.
@@ -34,12 +43,13 @@ include_guard(GLOBAL)
 set_property(GLOBAL PROPERTY NATIVEGEN_MODULE_DIR ${CMAKE_CURRENT_LIST_DIR})
 
 # The file of the tool `tool` (a target or a path), what a rule that runs
-# it depends on, and what runs it: nothing, or for a program this cross
-# build makes, the emulator.
+# it depends on, and what runs it: nothing, or for a program built for
+# another system than this host (this cross build's own, or an imported
+# one from a package made for the target), the emulator.
 function(_nativegen_resolve tool out_file out_depend out_runner)
   set(${out_file} ${tool} PARENT_SCOPE)
   set(${out_depend} ${tool} PARENT_SCOPE)
-  set(${out_runner} "" PARENT_SCOPE)
+  set(runner "")
   if(TARGET ${tool})
     get_target_property(aliased ${tool} ALIASED_TARGET)
     if(aliased)
@@ -49,96 +59,116 @@ function(_nativegen_resolve tool out_file out_depend out_runner)
     set(${out_file} $<TARGET_FILE:${tool}> PARENT_SCOPE)
     set(${out_depend} ${tool} PARENT_SCOPE)
     if(NOT imported)
-      set(${out_runner} ${CMAKE_CROSSCOMPILING_EMULATOR} PARENT_SCOPE)
+      set(runner ${CMAKE_CROSSCOMPILING_EMULATOR})
+    elseif(DEFINED NativeGen_SYSTEM AND NOT NativeGen_SYSTEM STREQUAL CMAKE_HOST_SYSTEM_NAME)
+      if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
+        message(FATAL_ERROR "nativegen: the NativeGen package here is built for ${NativeGen_SYSTEM}, and this "
+                            "${CMAKE_HOST_SYSTEM_NAME} host cannot run its tools: point NativeGen_DIR at a package "
+                            "built for ${CMAKE_HOST_SYSTEM_NAME}, or set CMAKE_CROSSCOMPILING_EMULATOR")
+      endif()
+      set(runner ${CMAKE_CROSSCOMPILING_EMULATOR})
     endif()
+  endif()
+  set(${out_runner} "${runner}" PARENT_SCOPE)
+endfunction()
+
+# The front end a call names: BUILDER as given, else the one beside a
+# GENERATOR given by path, else the project's own or the installed one.
+function(_nativegen_builder out_var caller builder generator)
+  if(builder)
+    set(${out_var} ${builder} PARENT_SCOPE)
+  elseif(generator AND NOT TARGET ${generator})
+    get_filename_component(dir "${generator}" DIRECTORY)
+    get_filename_component(ext "${generator}" LAST_EXT)
+    if(NOT EXISTS "${dir}/nativegen-build${ext}")
+      message(FATAL_ERROR "${caller}: no nativegen-build${ext} beside the GENERATOR ${generator}: name it with BUILDER")
+    endif()
+    set(${out_var} "${dir}/nativegen-build${ext}" PARENT_SCOPE)
+  elseif(TARGET NativeGen::build)
+    set(${out_var} NativeGen::build PARENT_SCOPE)
+  else()
+    message(FATAL_ERROR "${caller}: no BUILDER given and no NativeGen::build target "
+                        "(find_package(NativeGen) or add_subdirectory of the project gives it)")
   endif()
 endfunction()
 
+# The rule that runs the front end over `root` for `output` (the header,
+# or a library's directory), its products `made` a byproduct of the stamp
+# `<stem>.stamp`: a product whose content did not change keeps its time,
+# and the build sees that. With Ninja the front end's depfile says when to
+# run it again. Make cannot name every file a tree may hold (a ";" in a
+# name ends its list), so with other generators it runs on every build,
+# which changes nothing that did not change.
+#   _nativegen_rule(<stem> <root> <output> MADE <products...>
+#                   COMMAND <runner and front end> OPTIONS <its options...> DEPENDS <...>)
+function(_nativegen_rule stem root output)
+  cmake_parse_arguments(RULE "" "" "MADE;COMMAND;OPTIONS;DEPENDS" ${ARGN})
+  if(CMAKE_GENERATOR MATCHES "Ninja")
+    set(track DEPFILE "${stem}.d")
+    set(depfile --depfile "${stem}.d" --depfile-target "${stem}.stamp")
+  else()
+    set(track "")
+    set(depfile "")
+    set(always "${stem}.always")
+    set_source_files_properties("${always}" PROPERTIES SYMBOLIC TRUE)
+  endif()
+  add_custom_command(
+    OUTPUT "${stem}.stamp" ${always}
+    BYPRODUCTS ${RULE_MADE}
+    COMMAND ${RULE_COMMAND} "${root}" "${output}" ${depfile} ${RULE_OPTIONS}
+    COMMAND ${CMAKE_COMMAND} -E touch "${stem}.stamp"
+    DEPENDS ${RULE_DEPENDS}
+    ${track}
+    COMMENT "Embedding the scripts under ${root}"
+    VERBATIM)
+endfunction()
+
 function(nativegen_header out_var)
-  cmake_parse_arguments(ARG "SAFE_IDENTIFIERS" "GENERATOR;SCRIPT_ROOT;OUTPUT_DIR" "" ${ARGN})
+  cmake_parse_arguments(ARG "SAFE_IDENTIFIERS;STRICT" "GENERATOR;BUILDER;SCRIPT_ROOT;OUTPUT_DIR" "" ${ARGN})
   if(NOT ARG_SCRIPT_ROOT OR NOT ARG_OUTPUT_DIR)
     message(FATAL_ERROR "nativegen_header: SCRIPT_ROOT and OUTPUT_DIR are required")
-  endif()
-  if(NOT ARG_GENERATOR)
-    if(TARGET NativeGen::nativegen)
-      set(ARG_GENERATOR NativeGen::nativegen)
-    else()
-      message(FATAL_ERROR "nativegen_header: no GENERATOR given and no NativeGen::nativegen target")
-    endif()
   endif()
   get_filename_component(root "${ARG_SCRIPT_ROOT}" ABSOLUTE)
   get_filename_component(out "${ARG_OUTPUT_DIR}" ABSOLUTE)
   if(NOT IS_DIRECTORY "${root}")
     message(FATAL_ERROR "nativegen_header: SCRIPT_ROOT ${root} is not a directory")
   endif()
-  _nativegen_resolve(${ARG_GENERATOR} generator generator_depend run)
-  get_property(module_dir GLOBAL PROPERTY NATIVEGEN_MODULE_DIR)
+  _nativegen_builder(builder nativegen_header "${ARG_BUILDER}" "${ARG_GENERATOR}")
+  _nativegen_resolve(${builder} builder_file builder_depend run)
 
-  # Every script the generator takes: "*.js" without regard to case, as
-  # the generator matches it. The list is rewritten only when it changes,
-  # so adding or removing a script remakes the header even when every
-  # file is older than it.
-  file(GLOB_RECURSE scripts CONFIGURE_DEPENDS RELATIVE "${root}" "${root}/*.[jJ][sS]")
-  list(SORT scripts)
-  file(MAKE_DIRECTORY "${out}")
-  set(listing "${out}/native.h.scripts")
-  string(REPLACE ";" "\n" lines "${scripts}")
-  file(CONFIGURE OUTPUT "${listing}" CONTENT "${lines}\n" @ONLY)
-  list(TRANSFORM scripts PREPEND "${root}/" OUTPUT_VARIABLE script_files)
-
-  set(header "${out}/native.h")
-  set(stage "${out}/stage")
-  set(generated "${out}")
-  set(rewrite "")
-  set(fresh "")
-  set(identifiers_depend "")
+  set(options "")
   if(ARG_SAFE_IDENTIFIERS)
-    if(TARGET NativeGen::identifiers)
-      set(identifiers NativeGen::identifiers)
-    else()
-      message(FATAL_ERROR "nativegen_header: SAFE_IDENTIFIERS needs the NativeGen::identifiers tool "
-                          "(find_package(NativeGen) or add_subdirectory of the project gives it)")
-    endif()
-    _nativegen_resolve(${identifiers} identifiers_file identifiers_depend run_identifiers)
-    set(generated "${out}/generated")
-    # a header that needs no change is linked, not copied: the generator's
-    # own header is removed first, so it is made anew and never written
-    # through that link
-    set(fresh COMMAND ${CMAKE_COMMAND} -E rm -f "${generated}/native.h")
-    set(rewrite COMMAND ${run_identifiers} ${identifiers_file} --link "${generated}/native.h" "${header}")
+    list(APPEND options --safe-identifiers)
   endif()
-
-  add_custom_command(
-    OUTPUT "${header}"
-    COMMAND ${CMAKE_COMMAND} -E make_directory "${generated}"
-    ${fresh}
-    COMMAND ${CMAKE_COMMAND} "-DSCRIPT_ROOT=${root}" "-DLISTING=${listing}" "-DSTAGE=${stage}"
-            "-DGENERATOR=${generator}" -P "${module_dir}/NativeGenStage.cmake"
-    COMMAND ${CMAKE_COMMAND} -E chdir "${generated}" ${run} "${stage}/$<PATH:GET_FILENAME,${generator}>"
-    ${rewrite}
-    WORKING_DIRECTORY "${out}"
-    DEPENDS ${generator_depend} ${identifiers_depend} ${script_files} "${listing}" "${module_dir}/NativeGenStage.cmake"
-    COMMENT "Embedding the scripts under ${root}"
-    VERBATIM)
+  if(ARG_STRICT)
+    list(APPEND options --strict)
+  endif()
+  set(header "${out}/native.h")
+  _nativegen_rule("${out}/native.h" "${root}" "${header}" MADE "${header}" COMMAND ${run} ${builder_file}
+                  OPTIONS ${options} DEPENDS ${builder_depend})
   set(${out_var} "${header}" PARENT_SCOPE)
 endfunction()
 
 function(nativegen_add_header target)
-  cmake_parse_arguments(ARG "SAFE_IDENTIFIERS" "GENERATOR;SCRIPT_ROOT;OUTPUT_DIR" "" ${ARGN})
+  cmake_parse_arguments(ARG "SAFE_IDENTIFIERS;STRICT" "GENERATOR;BUILDER;SCRIPT_ROOT;OUTPUT_DIR" "" ${ARGN})
   if(NOT ARG_OUTPUT_DIR)
     set(ARG_OUTPUT_DIR "${CMAKE_CURRENT_BINARY_DIR}/nativegen-headers/${target}")
   endif()
   set(options "")
-  if(ARG_SAFE_IDENTIFIERS)
-    set(options SAFE_IDENTIFIERS)
-  endif()
-  if(ARG_GENERATOR)
-    list(APPEND options GENERATOR ${ARG_GENERATOR})
-  endif()
+  foreach(flag SAFE_IDENTIFIERS STRICT)
+    if(ARG_${flag})
+      list(APPEND options ${flag})
+    endif()
+  endforeach()
+  foreach(tool GENERATOR BUILDER)
+    if(ARG_${tool})
+      list(APPEND options ${tool} ${ARG_${tool}})
+    endif()
+  endforeach()
   nativegen_header(header SCRIPT_ROOT "${ARG_SCRIPT_ROOT}" OUTPUT_DIR "${ARG_OUTPUT_DIR}" ${options})
   get_filename_component(out "${ARG_OUTPUT_DIR}" ABSOLUTE)
 
-  add_custom_target(${target}_native_h DEPENDS "${header}")
+  add_custom_target(${target}_native_h DEPENDS "${out}/native.h.stamp")
   add_library(${target} INTERFACE)
   target_include_directories(${target} INTERFACE "$<BUILD_INTERFACE:${out}>")
   # bytes above 127 in a char brace list are narrowing in C++11 and later

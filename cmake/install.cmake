@@ -6,7 +6,7 @@ include(CMakePackageConfigHelpers)
 
 set(NATIVEGEN_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/NativeGen)
 
-install(TARGETS nativegen nativegen_identifiers nativegen_node_native EXPORT NativeGenTargets
+install(TARGETS nativegen nativegen_build nativegen_identifiers nativegen_node_native EXPORT NativeGenTargets
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/nativegen DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(EXPORT NativeGenTargets NAMESPACE NativeGen:: DESTINATION ${NATIVEGEN_PACKAGE_DIR})
@@ -16,8 +16,7 @@ configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/NativeGenConfig.cmake.
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/NativeGenConfigVersion.cmake
   COMPATIBILITY SameMajorVersion ARCH_INDEPENDENT)
 install(FILES ${PROJECT_BINARY_DIR}/NativeGenConfig.cmake ${PROJECT_BINARY_DIR}/NativeGenConfigVersion.cmake
-              ${PROJECT_SOURCE_DIR}/cmake/NativeGen.cmake ${PROJECT_SOURCE_DIR}/cmake/NativeGenStage.cmake
-              ${PROJECT_SOURCE_DIR}/cmake/NativeGenLibrary.cmake
+              ${PROJECT_SOURCE_DIR}/cmake/NativeGen.cmake ${PROJECT_SOURCE_DIR}/cmake/NativeGenLibrary.cmake
         DESTINATION ${NATIVEGEN_PACKAGE_DIR})
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 

@@ -100,10 +100,16 @@ const ExePaths& Exe() {
     return paths;
 }
 
-// The path below the executable's directory, without the leading
-// backslash: the last (path length - directory length - 1) bytes.
+// The length of the walk's root: the executable's directory unless the
+// front end named another (-1 until then).
+std::int32_t walkRootLength = -1;
+
+std::int32_t RootLength() { return walkRootLength >= 0 ? walkRootLength : Exe().directoryLength; }
+
+// The path below the walk's root, without the leading backslash: the last
+// (path length - root length - 1) bytes.
 TextValue RelativePath(TextValue path) {
-    double difference = static_cast<double>(TextLength(path)) - static_cast<double>(Exe().directoryLength) - 1.0;
+    double difference = static_cast<double>(TextLength(path)) - static_cast<double>(RootLength()) - 1.0;
     TypedArg args[2] = {TypedArg::Text(path), TypedArg::Int(static_cast<std::int32_t>(TruncateToInteger(difference)))};
     return RightText(2, args);
 }
@@ -127,6 +133,8 @@ TextValue DeriveName(TextValue path, TextValue separator) {
 }
 
 }  // namespace
+
+void SetWalkRoot(TextValue root) { walkRootLength = TextLength(root); }
 
 TextValue FormatByteList(TextValue& path) {
     ByteBlock data = ReadWholeFile(1, TypedArg::Text(path));
@@ -155,12 +163,13 @@ void EmitEntry(TextValue& path) {
         CommitOutput(WriteByteList(BlockBytes(data) + done, n, ReserveOutput(ByteListBound(n)), done == 0));
         FlushOutput(false);
     }
-    ReleaseBlock(data);
     AppendOutput({"};\r\n"});
 
     TextValue name = DeriveName(path, "/");
     AppendOutput({"node_native native_", identifier, "{ \"", name, "\", ", identifier, ", sizeof(", identifier,
                   ") };\r\n"});
+    if (Watcher) Watcher->Emitted(path, name, count > 0 ? BlockBytes(data) : nullptr, count);
+    ReleaseBlock(data);
     ReleaseBlock(name);
     ReleaseBlock(identifier);
     FlushOutput(false);

@@ -23,6 +23,28 @@ void ReleaseGlobals();
 // directory. Always 0.
 std::int32_t RunGenerator();
 
+// The directory whose tree is walked and below which module names are
+// counted: the executable's own unless the build front end named another.
+// `root` has no trailing backslash; only its length is kept.
+void SetWalkRoot(TextValue root);
+
+// Who learns what a run did, beside the header: the build front end. The
+// generator itself has none.
+struct RunWatcher {
+    // The walk is about to search `directory` (its trailing backslash
+    // included).
+    virtual void Listed(TextValue directory) = 0;
+    // A script's two lines were made: its full path, its module name and
+    // the bytes its array holds (`data` null when the braces are empty).
+    virtual void Emitted(TextValue path, TextValue name, const unsigned char* data, std::size_t count) = 0;
+
+protected:
+    ~RunWatcher() = default;
+};
+
+// The watcher of this run; null for the generator.
+extern RunWatcher* Watcher;
+
 // The program from start to end: runtime start-up, the exit hook (the
 // generator's own unless another is given), the run, and the exit with
 // code 0. Does not return.
@@ -52,8 +74,11 @@ TextValue FormatByteList(TextValue& path);
 // header must be written in place (a link, a file with other links or
 // another owner), OutputText holds all of it until the end instead.
 
-// Starts the pending "native.h" in the working directory.
-void BeginHeader();
+// Starts the pending header `name` (relative names land in the working
+// directory). With `onlyIfChanged`, a header that already holds exactly
+// the new text is left untouched, its time included. 1 when it can be
+// written; 0 when it is to be left alone or nothing can be written there.
+std::int32_t BeginHeader(TextValue name = "native.h", bool onlyIfChanged = false);
 
 // Room for `extra` more bytes at the end of OutputText; answers where they go.
 char* ReserveOutput(std::size_t extra);

@@ -68,7 +68,11 @@ void FlushOutput(bool all) {
     const_cast<char*>(OutputText)[0] = '\0';
 }
 
-void BeginHeader() { OpenPendingFile("native.h", &header); }
+std::int32_t BeginHeader(TextValue name, bool onlyIfChanged) {
+    std::int32_t opened = OpenPendingFile(name, &header);
+    header.onlyIfChanged = onlyIfChanged;
+    return opened;
+}
 
 std::int32_t EndHeader() {
     FlushOutput(true);

@@ -4,6 +4,7 @@
 
 TextValue OutputText = nullptr;
 TextValue FoundEntry = nullptr;
+RunWatcher* Watcher = nullptr;
 
 void ReleaseGlobals() {
     AbandonHeader();  // a run that ends early leaves an earlier header as it was

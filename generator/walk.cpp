@@ -28,6 +28,7 @@ void WalkDirectory(TextValue& directory, TextValue& pattern, bool patternGiven, 
     if (!patternGiven) Assign(pattern, kDefaultPattern);
     if (!EndsInSeparator(directory)) Assign(directory, ConcatText({directory, "\\"}));
     if (!maskGiven) mask = kDefaultMask;
+    if (Watcher) Watcher->Listed(directory);
 
     FindHandle slot = 0;
     // files first, in the order the search yields them

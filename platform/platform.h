@@ -9,6 +9,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace platform {
 
@@ -175,5 +177,20 @@ int PumpThreadMessages();
 // half-width forms into `out` of `outSize` bytes (LCMapStringA, locale
 // 2052, LCMAP_HALFWIDTH). The result is not terminated by this call.
 void MapHalfWidth(const char* source, int length, char* out, int outSize);
+
+// ---- Names from outside (the build front end) ---------------------------------
+
+// The program's command-line arguments, the program itself first, as
+// UTF-8: on Windows read from the UTF-16 command line whatever the code
+// page, elsewhere main's own `argv`.
+std::vector<std::string> CommandArguments(int argc, char** argv);
+
+// The program's form of a path the system names in UTF-8: code page 936,
+// backslash separators. False when code page 936 cannot hold it exactly or
+// a name in it holds a backslash of its own (Linux).
+bool ToProgramPath(const std::string& systemPath, std::string* out);
+
+// The system's form (UTF-8, the system's separators) of a program path.
+std::string ToSystemPath(const char* programPath);
 
 }  // namespace platform

@@ -7,12 +7,20 @@
 # subdirectory  add_subdirectory beside a target named "runtime"
 # fetchcontent  FetchContent from a local path
 # follows       scripts added, renamed, removed in any case remake the
-#               header, and nothing else does
+#               header; touching one, or a file that is no script, or
+#               nothing, recompiles nothing; a folder replaced by a file
+# hostile       a tree of names CMake, Make and code pages trip on, built
+#               from a deep build directory holding "[" with Ninja and
+#               Makefiles: the header is the generator's own run standing
+#               in the tree, byte for byte; a user's OUTPUT_DIR keeps its
+#               files
 # readonly      a read-only script tree (as an unprivileged user when root)
 #               builds and gains nothing; a second build tree over it
 #               leaves the first one as it was
 # safe          SAFE_IDENTIFIERS over real-shaped names, built with Clang;
 #               without it the header is the generator's, byte for byte
+# meson         a Meson project runs the front end with its depfile
+cmake_minimum_required(VERSION 3.25)
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
 set(user ${SOURCE}/tests/integration)
@@ -51,6 +59,25 @@ function(tree_listing dir out_var)
   set(${out_var} "${files}" PARENT_SCOPE)
 endfunction()
 
+# The header the installed generator writes standing in `tree`, at `out`.
+function(standing_header tree out)
+  file(COPY ${WORK}/package/bin/nativegen DESTINATION ${tree})
+  get_filename_component(dir ${out} DIRECTORY)
+  file(MAKE_DIRECTORY ${dir})
+  run(${CMAKE_COMMAND} -E chdir ${dir} ${tree}/nativegen)
+  file(REMOVE ${tree}/nativegen)
+  file(RENAME ${dir}/native.h ${out})
+endfunction()
+
+# Fails unless the files `a` and `b` hold the same bytes.
+function(expect_same a b what)
+  file(SHA256 ${a} one)
+  file(SHA256 ${b} two)
+  if(NOT one STREQUAL two)
+    message(FATAL_ERROR "${what}: ${a} and ${b} differ")
+  endif()
+endfunction()
+
 set(fixture ${SOURCE}/tests/fixtures/consumer)
 
 if(CHECK STREQUAL "installed")
@@ -86,10 +113,11 @@ elseif(CHECK STREQUAL "follows")
   # an upper-case ".JS" stays in the identifier: only rewritten ones compile
   build_user(build ${WORK}/tree -DHOW=find_package -DCMAKE_PREFIX_PATH=${WORK}/package -DSAFE=ON)
   set(header ${WORK}/build/nativegen-headers/scripts/native.h)
-  # Builds and answers whether the header was made again.
+  # Builds and answers whether the consumer compiled again: it does exactly
+  # when the header it includes changed.
   function(rebuild out_var)
     run(${CMAKE_COMMAND} --build ${WORK}/build OUTPUT out)
-    string(FIND "${out}" "Embedding the scripts" at)
+    string(FIND "${out}" "Building CXX object CMakeFiles/check.dir" at)
     if(at EQUAL -1)
       set(${out_var} FALSE PARENT_SCOPE)
     else()
@@ -100,7 +128,7 @@ elseif(CHECK STREQUAL "follows")
   function(expect_after what remade has lacks)
     rebuild(made)
     if(NOT made STREQUAL remade)
-      message(FATAL_ERROR "after ${what} the header was remade: ${made}, expected ${remade}")
+      message(FATAL_ERROR "after ${what} the consumer compiled again: ${made}, expected ${remade}")
     endif()
     file(READ ${header} text)
     foreach(name ${has})
@@ -119,6 +147,8 @@ elseif(CHECK STREQUAL "follows")
   endfunction()
 
   expect_after("nothing" FALSE "app;lib/fs" "")
+  run(touch ${WORK}/tree/app.js ${WORK}/tree/lib)
+  expect_after("touching app.js and lib" FALSE "app;lib/fs" "")
   file(WRITE ${WORK}/tree/UP.JS "// upper case\n")
   run(touch -d 2001-01-01 ${WORK}/tree/UP.JS)  # older than the header
   expect_after("adding UP.JS" TRUE "UP.JS" "")
@@ -134,6 +164,9 @@ elseif(CHECK STREQUAL "follows")
   expect_after("removing lib/x.js" TRUE "" "lib/x")
   file(WRITE ${WORK}/tree/notes.txt "not a script\n")
   expect_after("adding notes.txt" FALSE "app" "")
+  file(REMOVE_RECURSE ${WORK}/tree/util)
+  file(WRITE ${WORK}/tree/util "a file where a folder of scripts was\n")
+  expect_after("a folder replaced by a file" TRUE "app" "util/text")
   expect_after("nothing again" FALSE "app" "")
 
 elseif(CHECK STREQUAL "readonly")
@@ -167,18 +200,91 @@ elseif(CHECK STREQUAL "readonly")
 
 elseif(CHECK STREQUAL "safe")
   install_package()
-  set(real ${SOURCE}/tests/fixtures/real)
+  # a copy, for the generator to stand in
+  file(COPY ${SOURCE}/tests/fixtures/real/ DESTINATION ${WORK}/tree)
+  set(real ${WORK}/tree)
   build_user(clang ${real} -DHOW=find_package -DCMAKE_PREFIX_PATH=${WORK}/package -DSAFE=ON
              -DCMAKE_CXX_COMPILER=clang++-14)
   # without the option the consumer gets the generator's header untouched
   run(${CMAKE_COMMAND} -S ${user} -B ${WORK}/plain -G Ninja -DSCRIPTS=${real} -DCHECK_SOURCE=${check_source}
       -DHOW=find_package -DCMAKE_PREFIX_PATH=${WORK}/package)
   run(${CMAKE_COMMAND} --build ${WORK}/plain --target scripts_native_h)
-  file(SHA256 ${WORK}/plain/nativegen-headers/scripts/native.h plain)
-  file(SHA256 ${WORK}/clang/nativegen-headers/scripts/generated/native.h generated)
-  if(NOT plain STREQUAL generated)
-    message(FATAL_ERROR "without SAFE_IDENTIFIERS the header is not the generator's")
+  standing_header(${WORK}/tree ${WORK}/standing/native.h)
+  expect_same(${WORK}/plain/nativegen-headers/scripts/native.h ${WORK}/standing/native.h
+              "without SAFE_IDENTIFIERS the header is the generator's")
+
+elseif(CHECK STREQUAL "hostile")
+  install_package()
+  # names that CMake lists, configure syntax, globs, Make and code pages
+  # each mistake for something else, all of them real file names
+  set(tree ${WORK}/s[1]/scripts)
+  foreach(name "café.js" "模块/模块.js" "a;b.js" "br[ack.js" "cl]ose.js" "x@CMAKE_COMMAND@y.js" "\${x}.js"
+               "dq\"uote.js" "sp ace/a b.js" "h#sh.js" "d$ollar.js" "co:lon.js" "niño.js" "UP.JS"
+               ".pnpm/@babel+core@7.22.0/node_modules/@babel/core/index.js" "x.js" "x.js.js")
+    file(WRITE "${tree}/${name}" "// ${name}\n")
+  endforeach()
+  file(WRITE "${WORK}/elsewhere/linked.js" "// reached through a link\n")
+  file(WRITE "${WORK}/elsewhere/dir/inner.js" "// in a linked folder\n")
+  file(CREATE_LINK "${WORK}/elsewhere/linked.js" "${tree}/link.js" SYMBOLIC)
+  file(CREATE_LINK "${WORK}/elsewhere/dir" "${tree}/linkdir" SYMBOLIC)
+  standing_header(${tree} ${WORK}/standing/native.h)
+
+  # a build directory over 200 characters whose path holds "["
+  string(REPEAT "deep-build-directory-" 10 deep)
+  set(user_out ${WORK}/user-headers)
+  file(WRITE ${user_out}/mine.txt "the user's own file\n")
+  file(WRITE ${user_out}/stage/mine.js "// the user's own script\n")
+  foreach(generator "Ninja" "Unix Makefiles")
+    string(REPLACE " " "-" kind "${generator}")
+    set(build "${WORK}/b[${kind}]/${deep}")
+    run(${CMAKE_COMMAND} -S ${user} -B ${build} -G ${generator} -DSCRIPTS=${tree} -DCHECK_SOURCE=${check_source}
+        -DHOW=find_package -DCMAKE_PREFIX_PATH=${WORK}/package -DOUT_DIR=${user_out}/${kind})
+    run(${CMAKE_COMMAND} --build ${build} --target scripts_native_h OUTPUT out)
+    # what the header cannot carry is named
+    foreach(warned "x.js.js: its module name" "co:lon.js: left out" "niño.js: its name holds")
+      string(FIND "${out}" "${warned}" at)
+      if(at EQUAL -1)
+        message(FATAL_ERROR "no warning \"${warned}\" (${generator}):\n${out}")
+      endif()
+    endforeach()
+    expect_same(${user_out}/${kind}/native.h ${WORK}/standing/native.h "the header built with ${generator}")
+    # a touch, then an idle build: the header keeps its time
+    file(TIMESTAMP ${user_out}/${kind}/native.h before "%s")
+    execute_process(COMMAND sleep 1.1)
+    run(touch "${tree}/café.js" "${tree}/sp ace")
+    run(${CMAKE_COMMAND} --build ${build} --target scripts_native_h)
+    run(${CMAKE_COMMAND} --build ${build} --target scripts_native_h)
+    file(TIMESTAMP ${user_out}/${kind}/native.h after "%s")
+    if(NOT before STREQUAL after)
+      message(FATAL_ERROR "touching scripts rewrote the header (${generator})")
+    endif()
+    # a removed script leaves the header
+    file(REMOVE "${tree}/h#sh.js")
+    run(${CMAKE_COMMAND} --build ${build} --target scripts_native_h)
+    file(READ ${user_out}/${kind}/native.h text)
+    string(FIND "${text}" "h#sh" at)
+    if(NOT at EQUAL -1)
+      message(FATAL_ERROR "a removed script stayed in the header (${generator})")
+    endif()
+    file(WRITE "${tree}/h#sh.js" "// h#sh.js\n")
+  endforeach()
+  file(READ ${user_out}/mine.txt mine)
+  if(NOT EXISTS ${user_out}/stage/mine.js OR NOT mine STREQUAL "the user's own file\n")
+    message(FATAL_ERROR "the build touched files of the user's OUTPUT_DIR")
   endif()
+
+elseif(CHECK STREQUAL "meson")
+  find_program(MESON meson REQUIRED)
+  install_package()
+  file(COPY ${SOURCE}/examples/scripts/ DESTINATION ${WORK}/tree)
+  run(${MESON} setup ${WORK}/build ${user}/meson -Dbuilder=${WORK}/package/bin/nativegen-build
+      -Dscripts=${WORK}/tree -Dnativegen_include=${WORK}/package/include -Dcheck_source=${check_source})
+  run(${MESON} compile -C ${WORK}/build)
+  run(${WORK}/build/check ${WORK}/tree)
+  # a script added to a folder the walk read is seen
+  file(WRITE ${WORK}/tree/lib/added.js "// added\n")
+  run(${MESON} compile -C ${WORK}/build)
+  run(${WORK}/build/check ${WORK}/tree)
 
 else()
   message(FATAL_ERROR "unknown check ${CHECK}")

@@ -523,4 +523,24 @@ void MapHalfWidth(const char* source, int length, char* out, int outSize) {
     }
 }
 
+// ---- Names from outside ----------------------------------------------------------
+
+std::vector<std::string> CommandArguments(int argc, char** argv) { return std::vector<std::string>(argv, argv + argc); }
+
+bool ToProgramPath(const std::string& systemPath, std::string* out) {
+    /* a backslash inside a Linux name? the program would read it as a separator */
+    if (systemPath.find('\\') != std::string::npos) return false;
+    std::string path = Utf8ToCp936(systemPath.data(), systemPath.size());
+    if (Cp936ToUtf8(path.data(), path.size()) != systemPath) return false;
+    std::replace(path.begin(), path.end(), '/', '\\');  // no trail byte is "/"
+    *out = path;
+    return true;
+}
+
+std::string ToSystemPath(const char* programPath) {
+    std::string path = Cp936ToUtf8(programPath, std::strlen(programPath));
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+}
+
 }  // namespace platform

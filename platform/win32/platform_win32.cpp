@@ -352,4 +352,37 @@ void MapHalfWidth(const char* source, int length, char* out, int outSize) {
     std::memcpy(out, text.data(), std::min(text.size(), static_cast<std::size_t>(outSize > 0 ? outSize : 0)));
 }
 
+// ---- Names from outside ----------------------------------------------------------
+
+std::vector<std::string> CommandArguments(int, char**) {
+    std::vector<std::string> arguments;
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    for (int i = 0; wide && i < count; ++i)
+        arguments.push_back(Narrow(wide[i], static_cast<int>(std::wcslen(wide[i])), CP_UTF8));
+    LocalFree(wide);
+    return arguments;
+}
+
+bool ToProgramPath(const std::string& systemPath, std::string* out) {
+    int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, systemPath.data(), static_cast<int>(systemPath.size()),
+                                nullptr, 0);
+    if (n <= 0 && !systemPath.empty()) return false;
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, systemPath.data(), static_cast<int>(systemPath.size()), wide.data(), n);
+    std::replace(wide.begin(), wide.end(), L'/', L'\\');
+    BOOL lost = FALSE;
+    int m = WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, wide.data(), n, nullptr, 0, nullptr, &lost);
+    if (lost || (m <= 0 && n > 0)) return false;
+    std::string path(static_cast<std::size_t>(m), '\0');
+    WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, wide.data(), n, path.data(), m, nullptr, nullptr);
+    *out = path;
+    return true;
+}
+
+std::string ToSystemPath(const char* programPath) {
+    std::wstring wide = Widen(programPath);
+    return Narrow(wide.c_str(), static_cast<int>(wide.size()), CP_UTF8);
+}
+
 }  // namespace platform

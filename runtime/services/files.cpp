@@ -1,5 +1,6 @@
 #include "runtime/services/files.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -91,6 +92,30 @@ bool CopyInto(const char* from, const char* to) {
     return platform::CloseFile(out) && ok;
 }
 
+// Does the file `name` hold exactly `size` bytes, those of `data`, or
+// (data null) those of the file `other`? False when either cannot be read.
+bool HoldsSame(const char* name, const void* data, std::size_t size, const char* other) {
+    platform::FileHandle file = platform::OpenForRead(name);
+    if (file == platform::kInvalidFile) return false;
+    platform::FileHandle second = other ? platform::OpenForRead(other) : platform::kInvalidFile;
+    if (other) size = second == platform::kInvalidFile ? 0 : static_cast<std::size_t>(platform::FileSize(second));
+    bool same = (!other || second != platform::kInvalidFile) && platform::FileSize(file) == size;
+    static char piece[64 * 1024], theirs[64 * 1024];
+    for (std::size_t done = 0; same && done < size;) {
+        std::uint32_t want = static_cast<std::uint32_t>(std::min<std::size_t>(sizeof piece, size - done));
+        const char* expected = static_cast<const char*>(data) + done;
+        if (other) {
+            same = platform::ReadBytes(second, theirs, want) == want;
+            expected = theirs;
+        }
+        same = same && platform::ReadBytes(file, piece, want) == want && std::memcmp(piece, expected, want) == 0;
+        done += want;
+    }
+    platform::CloseFile(file);
+    platform::CloseFile(second);
+    return same;
+}
+
 // Moves the finished new file onto the target, waiting out a short hold.
 // The new file is gone afterwards, moved or removed.
 bool PutInPlace(const PendingFile* file) {
@@ -136,7 +161,17 @@ std::int32_t OpenPendingFile(TextValue name, PendingFile* file) {
 
 void WritePendingFile(PendingFile* file, const void* data, std::size_t size) {
     if (!file->started || file->failed) return;
+    /* found unchanged already? a second piece breaks the one-write rule */
+    if (file->unchanged) {
+        file->failed = size > 0;
+        return;
+    }
     if (file->inPlace && file->handle == platform::kInvalidFile) {
+        /* the same bytes there already? then the target is not opened at all */
+        if (file->onlyIfChanged && HoldsSame(file->target, data, size, nullptr)) {
+            file->unchanged = true;
+            return;
+        }
         file->handle = platform::CreateForWrite(file->target);
         file->failed = file->handle == platform::kInvalidFile;
     }
@@ -150,14 +185,16 @@ void WritePendingFile(PendingFile* file, const void* data, std::size_t size) {
 
 std::int32_t CommitPendingFile(PendingFile* file) {
     if (!file->started) return 0;
-    WritePendingFile(file, nullptr, 0);  // an empty file in place is still created or truncated
+    if (!file->unchanged) WritePendingFile(file, nullptr, 0);  // an empty file in place is still created or truncated
     file->started = false;
     bool closed = platform::CloseFile(file->handle);
     file->handle = platform::kInvalidFile;
     if (file->inPlace) return closed && !file->failed ? 1 : 0;
-    if (closed && !file->failed) return PutInPlace(file) ? 1 : 0;
+    bool same = closed && !file->failed && file->onlyIfChanged &&
+                HoldsSame(file->target, nullptr, 0, file->temporary);
+    if (closed && !file->failed && !same) return PutInPlace(file) ? 1 : 0;
     platform::RemoveFile(file->temporary);
-    return 0;
+    return same ? 1 : 0;
 }
 
 void AbandonPendingFile(PendingFile* file) {

@@ -43,11 +43,18 @@ std::int32_t WriteFileParts(int count, const TypedArg* args);
 // caller that must leave it untouched on failure holds every piece until
 // it commits (PendingFile::inPlace says so). A target that could not be
 // created over (read-only, hidden or system) is left alone.
+//
+// With onlyIfChanged (set after opening), a target that already holds
+// exactly the new bytes is left as it is, its time included, so that a
+// build sees nothing new; written in place, the content must then come in
+// one write.
 struct PendingFile {
-    std::intptr_t handle = -1;  // the open file, -1 when none
-    bool started = false;       // opened and not yet committed or abandoned
-    bool inPlace = false;       // the target itself is written
-    bool failed = false;        // a write failed: nothing will be put in place
+    std::intptr_t handle = -1;   // the open file, -1 when none
+    bool started = false;        // opened and not yet committed or abandoned
+    bool inPlace = false;        // the target itself is written
+    bool failed = false;         // a write failed: nothing will be put in place
+    bool onlyIfChanged = false;  // leave a target that holds the same bytes
+    bool unchanged = false;      // in place: the target held them already
     char target[260] = {};
     char temporary[300] = {};
 };
