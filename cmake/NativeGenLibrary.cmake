@@ -16,16 +16,17 @@
 # The front end (nativegen-build) walks the tree as the generator does and
 # writes the library's sources into OUTPUT_DIR (nativegen-libraries/<target>
 # in the current build directory by default), each only when its content
-# changes, and a depfile of every script it read and directory it listed:
-# a change to the tree rebuilds this library's data and table, and never
-# a consumer. No file name of the tree passes through CMake.
+# changes: a change to the tree rebuilds this library's data and table,
+# and never a consumer. It runs as the header's rule does (with Ninja when
+# its depfile says a script or directory changed; with other generators
+# on every build). No file name of the tree passes through CMake.
 #
 # DATA picks how the bytes reach the object file: "incbin" (the assembler
 # reads the blob; GCC, Clang, MinGW) or "msvc" (C string literals within
 # that compiler's limits; needs C enabled). By default: "msvc" for MSVC
 # and clang-cl, "incbin" for every other compiler. STRICT makes the front
 # end's warnings (a script it could not embed, two scripts of one module
-# name) errors. BUILDER defaults to NativeGen::build.
+# name) errors. BUILDER names the front end, as for nativegen_add_header.
 
 include_guard(GLOBAL)
 
@@ -75,14 +76,8 @@ function(nativegen_add_library target)
     message(FATAL_ERROR "nativegen_add_library: DATA is incbin or msvc, not \"${ARG_DATA}\"")
   endif()
 
-  if(NOT ARG_BUILDER)
-    if(TARGET NativeGen::build)
-      set(ARG_BUILDER NativeGen::build)
-    else()
-      message(FATAL_ERROR "nativegen_add_library: no BUILDER given and no NativeGen::build target")
-    endif()
-  endif()
-  _nativegen_resolve(${ARG_BUILDER} builder builder_depend run)
+  _nativegen_builder(builder nativegen_add_library "${ARG_BUILDER}" "")
+  _nativegen_resolve(${builder} builder_file builder_depend run)
 
   if(NOT ARG_OUTPUT_DIR)
     set(ARG_OUTPUT_DIR "${CMAKE_CURRENT_BINARY_DIR}/nativegen-libraries/${target}")
@@ -96,27 +91,16 @@ function(nativegen_add_library target)
   if(ARG_DATA STREQUAL "incbin")
     set(blob "${out}/${target}.bin")
   endif()
-  set(stamp "${out}/${target}.stamp")
-  set(strict "")
+  set(options --library ${target} --namespace ${ARG_NAMESPACE} --data ${ARG_DATA})
   if(ARG_STRICT)
-    set(strict --strict)
+    list(APPEND options --strict)
   endif()
+  # a file whose content did not change keeps its time: a touched script
+  # rebuilds at most the data
+  _nativegen_rule("${out}/${target}" "${root}" "${out}" MADE "${header}" "${table}" "${data}" ${blob}
+                  COMMAND ${run} ${builder_file} OPTIONS ${options} DEPENDS ${builder_depend})
 
-  # The front end replaces a file only when its content changes (the
-  # build re-reads their times afterwards), so a touched script rebuilds
-  # at most the data; the stamp tells a Makefile build the step ran.
-  add_custom_command(
-    OUTPUT "${stamp}"
-    BYPRODUCTS "${header}" "${table}" "${data}" ${blob}
-    COMMAND ${run} ${builder} "${root}" "${out}" --library ${target} --namespace ${ARG_NAMESPACE}
-            --data ${ARG_DATA} --depfile "${out}/${target}.d" ${strict}
-    COMMAND ${CMAKE_COMMAND} -E touch "${stamp}"
-    DEPENDS ${builder_depend}
-    DEPFILE "${out}/${target}.d"
-    COMMENT "Embedding the scripts under ${root} as the library ${target}"
-    VERBATIM)
-
-  add_library(${target} STATIC "${table}" "${data}" "${header}" "${stamp}")
+  add_library(${target} STATIC "${table}" "${data}" "${header}" "${out}/${target}.stamp")
   target_include_directories(${target} PUBLIC "$<BUILD_INTERFACE:${out}>")
   target_compile_features(${target} PUBLIC cxx_std_17)
   set_target_properties(${target} PROPERTIES LINKER_LANGUAGE CXX)

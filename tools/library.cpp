@@ -245,11 +245,13 @@ std::string IncbinSource(const Plan& plan, std::string_view blob) {
     const std::string file = AssemblerString(plan.blobPath);
     // one assembler line as a C++ literal piece
     auto line = [](const std::string& text) { return "    " + Quoted(text + "\n") + "\n"; };
+    // the blob's size and hash inside the assembler text, where a cache of
+    // preprocessed sources sees them too
+    const std::string mark = line("/* blob: " + std::to_string(blob.size()) + " bytes, hash " + Hash(blob) + " */");
     std::string out = Banner(plan, "the scripts' bytes, from " + plan.name + ".bin") +
-                      "// blob: " + std::to_string(blob.size()) + " bytes, hash " + Hash(blob) + "\n"
                       "// The assembler reads the blob into a read-only section under one symbol,\n"
                       "// followed by a zero byte; the compiler never sees the bytes.\n";
-    out += "#if defined(__ELF__)\nasm(\n";
+    out += "#if defined(__ELF__)\nasm(\n" + mark;
     out += line(".pushsection .rodata." + symbol + ",\"a\"");
     out += line(".globl " + symbol);
     out += line(".hidden " + symbol);
@@ -260,7 +262,7 @@ std::string IncbinSource(const Plan& plan, std::string_view blob) {
     out += line(".byte 0");
     out += line(".size " + symbol + ", . - " + symbol);
     out += line(".popsection");
-    out += ");\n#elif defined(__MINGW32__) || defined(__CYGWIN__)\nasm(\n";
+    out += ");\n#elif defined(__MINGW32__) || defined(__CYGWIN__)\nasm(\n" + mark;
     out += line(".section .rdata,\"dr\"");
     out += line(".globl " + symbol);
     out += line(".balign 16");

@@ -70,7 +70,7 @@ bool ValidNamespace(std::string_view ns, std::string* why);
 std::string BlobSymbol(const Plan& plan);
 
 // Every file of the library but the blob: NAME.h, NAME.table.cpp and the
-// data source. `scripts` lie in `blob` in order, back to back. The caller
+// data source, in that order. `scripts` lie in `blob` in order, back to back. The caller
 // owns the result. `plan.nameSpace` must be valid.
 std::vector<File> Sources(const Plan& plan, const std::vector<Script>& scripts, std::string_view blob);
 
