@@ -83,18 +83,34 @@ elseif(COMPILER STREQUAL "mingw")
 else()
   set(compilers -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++)
 endif()
+# the trees as a copy the check may change
+file(COPY ${trees}/ DESTINATION ${WORK}/trees)
 run(${CMAKE_COMMAND} -S ${SOURCE}/tests/library -B ${WORK}/build -G Ninja ${compilers}
-    -DNATIVEGEN_SOURCE=${SOURCE} -DBUILDER=${BUILDER})
+    -DNATIVEGEN_SOURCE=${SOURCE} -DBUILDER=${BUILDER} -DTREES=${WORK}/trees)
 run(${CMAKE_COMMAND} --build ${WORK}/build)
 
-# the generator's header for each tree, from a run standing in a copy of it
+# Each library against the generator's header for its tree, from a run
+# standing in a copy of the tree.
 get_filename_component(generator_name ${GENERATOR} NAME)
-foreach(tree one two names)
-  file(COPY ${trees}/${tree}/ DESTINATION ${WORK}/${tree})
-  file(COPY ${GENERATOR} DESTINATION ${WORK}/${tree})
-  file(MAKE_DIRECTORY ${WORK}/header-${tree})
-  execute_process(COMMAND ${EMULATOR} ${WORK}/${tree}/${generator_name} WORKING_DIRECTORY ${WORK}/header-${tree})
-  set(${tree} ${DRIVE}${WORK}/header-${tree}/native.h)
-endforeach()
-run(${EMULATOR} ${WORK}/build/check${suffix} one=${one} two=${two} names=${names} names-c=${names})
-message("${out}")
+function(compare)
+  foreach(tree one two names)
+    file(REMOVE_RECURSE ${WORK}/${tree})
+    file(COPY ${WORK}/trees/${tree}/ DESTINATION ${WORK}/${tree})
+    file(COPY ${GENERATOR} DESTINATION ${WORK}/${tree})
+    file(MAKE_DIRECTORY ${WORK}/header-${tree})
+    execute_process(COMMAND ${EMULATOR} ${WORK}/${tree}/${generator_name} WORKING_DIRECTORY ${WORK}/header-${tree})
+    set(${tree} ${DRIVE}${WORK}/header-${tree}/native.h)
+  endforeach()
+  run(${EMULATOR} ${WORK}/build/check${suffix} one=${one} two=${two} names=${names} names-c=${names})
+  message("${out}")
+endfunction()
+compare()
+
+# A script that changes rebuilds its library's data and table, and the
+# program is linked again; its own source is not compiled again.
+file(APPEND ${WORK}/trees/one/lib/fs.js "// one line more\n")
+run(${CMAKE_COMMAND} --build ${WORK}/build --verbose)
+if(NOT out MATCHES "-c [^ ]*nativegen_tree_one[.]data[.]cpp" OR out MATCHES "-c [^ ]*library_check[.]cpp")
+  message(FATAL_ERROR "a changed script rebuilt the wrong things:\n${out}")
+endif()
+compare()
