@@ -6,7 +6,8 @@ the same bytes for the same name and seed on every machine.
 
 Corpora: c100 (200 files of 500 KB over 4 directories), s100k (100,000 files
 of 1 KB in 1,000 directories, 10 levels deep in places), m25, m50, m100,
-m200 (a doubling series of 500 KB files), tiny (a seconds-long smoke).
+m200 (a doubling series of 500 KB files), small20k (20,000 files of 1 KB in
+200 directories), tiny (a seconds-long smoke).
 
 Shaped like real packages, for the consumer-build benchmark: typescript
 (7 scripts, 15 MB, two of several MB, as typescript@5.6.3's lib/),
@@ -147,6 +148,9 @@ def main():
     elif args.name == "consumer-tiny":
         pool = make_pool(rng, 1 << 18)
         write_sized(rng, pool, args.dir, [("big.js", 150_000)] + [("d/m%02d.js" % i, 2_000) for i in range(20)])
+    elif args.name == "small20k":
+        pool = make_pool(rng, 1 << 20)
+        write_files(rng, pool, args.dir, ["d%03d" % i for i in range(200)], 20000, 1000)
     elif args.name == "tiny":
         pool = make_pool(rng, 1 << 18)
         write_files(rng, pool, args.dir, ["", "a", "a/b"], 30, 20 * 1000)

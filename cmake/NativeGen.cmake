@@ -103,15 +103,26 @@ endfunction()
 #                   COMMAND <runner and front end> OPTIONS <its options...> DEPENDS <...>)
 function(_nativegen_rule stem root output)
   cmake_parse_arguments(RULE "" "" "MADE;COMMAND;OPTIONS;DEPENDS" ${ARGN})
+  set(always "")
   if(CMAKE_GENERATOR MATCHES "Ninja")
+    # Ninja reads the depfile as the front end wrote it: CMake's rewriting
+    # of depfiles loses escapes ("$", "#"). It must then name the stamp as
+    # Ninja does: relative to the top build directory when below it.
+    cmake_path(IS_PREFIX CMAKE_BINARY_DIR "${stem}.stamp" NORMALIZE inside)
+    set(target "${stem}.stamp")
+    if(inside)
+      file(RELATIVE_PATH target "${CMAKE_BINARY_DIR}" "${stem}.stamp")
+    endif()
     set(track DEPFILE "${stem}.d")
-    set(depfile --depfile "${stem}.d" --depfile-target "${stem}.stamp")
+    set(depfile --depfile "${stem}.d" --depfile-target "${target}")
   else()
     set(track "")
     set(depfile "")
     set(always "${stem}.always")
     set_source_files_properties("${always}" PROPERTIES SYMBOLIC TRUE)
   endif()
+  cmake_policy(PUSH)
+  cmake_policy(SET CMP0116 OLD)
   add_custom_command(
     OUTPUT "${stem}.stamp" ${always}
     BYPRODUCTS ${RULE_MADE}
@@ -121,6 +132,7 @@ function(_nativegen_rule stem root output)
     ${track}
     COMMENT "Embedding the scripts under ${root}"
     VERBATIM)
+  cmake_policy(POP)
 endfunction()
 
 function(nativegen_header out_var)

@@ -10,7 +10,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 namespace platform {
 
@@ -91,6 +90,20 @@ bool WriteBytes(FileHandle file, const void* data, std::uint32_t size);
 // kInvalidFile otherwise.
 FileHandle CreateNewForWrite(const char* path);
 
+// Opens a regular file for writing from its start without truncating it,
+// creating it when missing, shared for reading, writing and deleting (so a
+// reader holding it, a scanner or an indexer, does not refuse it). Never
+// waits on a FIFO or device: kInvalidFile for anything but a regular file.
+FileHandle OpenForOverwrite(const char* path);
+
+// Makes sure the file has room for `size` bytes from its start without
+// changing its length or content; false when the room cannot be had (a
+// full disk, a quota), the file then as it was.
+bool ReserveSpace(FileHandle file, std::uint64_t size);
+
+// Ends the file at its current position (SetEndOfFile); false on failure.
+bool EndFileHere(FileHandle file);
+
 // How a move of one file onto another came out.
 enum class MoveOutcome {
     Moved,    // `to` now is the file that was `from`
@@ -104,6 +117,10 @@ MoveOutcome MoveReplacing(const char* from, const char* to);
 // Test hook: the next `n` moves are refused without being tried.
 void RefuseMoves(int n);
 
+// Test hook: opens the file for reading the way a scanner or an indexer
+// holds it, sharing reading, writing and deleting; CloseFile lets it go.
+FileHandle HoldForReading(const char* path);
+
 // Waits about `milliseconds` (Sleep).
 void Pause(int milliseconds);
 
@@ -116,19 +133,29 @@ enum class WriteTarget {
     Replaceable,  // a plain file of this user's with one link, writable by
                   // its bits: a new file put in its place cannot be told
                   // apart from writing it
-    InPlace,      // a link, a device, a file with other links or another
-                  // owner: it can only be written through
-    Protected,    // read-only, hidden or system by its bits, or a
-                  // directory: creating over it fails, so it is left alone
+    InPlace,      // a link to a regular file, a file with other links or
+                  // another owner: it can only be written through
+    Protected,    // read-only, hidden or system by its bits, a directory,
+                  // or no regular file at all (a FIFO, a device, a socket,
+                  // or a link to one): it is left alone
+};
+
+// What a new file takes over from the file it replaces: its permission
+// bits and its group (nothing where files have neither).
+struct FileOwnership {
+    std::uint32_t permissions = 0;
+    std::uint32_t group = 0;
 };
 
 // Looks at `path` (following a link for its bits) and answers how it
-// stands; for a Replaceable file, its permission bits go to `permissions`.
-WriteTarget InspectWriteTarget(const char* path, std::uint32_t* permissions);
+// stands; for a Replaceable file, what a new one must take over goes to
+// `owner`.
+WriteTarget InspectWriteTarget(const char* path, FileOwnership* owner);
 
-// Gives an open file the permission bits that InspectWriteTarget reported
-// for the one it replaces (nothing to do where files have none).
-void SetPermissions(FileHandle file, std::uint32_t permissions);
+// Gives an open file the permission bits and group that InspectWriteTarget
+// reported for the one it replaces. False when the group cannot be given
+// (the user is no member of it): the new file would differ from the old.
+bool CopyOwnership(FileHandle file, const FileOwnership& owner);
 
 // The number of this process, for names no other run uses at once.
 unsigned long ProcessNumber();
@@ -158,8 +185,10 @@ inline constexpr SearchHandle kInvalidSearch = ~SearchHandle{0};
 
 // Starts a search for a path with wildcards (FindFirstFileA) and fills in
 // the first entry; kInvalidSearch when nothing matches or the directory
-// cannot be searched.
-SearchHandle FindFirst(const char* pattern, FoundData* out);
+// cannot be searched. With `directoriesOnly` (a hint, as Windows'
+// FindExSearchLimitToDirectories) entries that are surely no directory
+// may be left out.
+SearchHandle FindFirst(const char* pattern, FoundData* out, bool directoriesOnly = false);
 
 // The next entry (FindNextFileA); false when there are no more.
 bool FindNext(SearchHandle search, FoundData* out);
@@ -179,11 +208,6 @@ int PumpThreadMessages();
 void MapHalfWidth(const char* source, int length, char* out, int outSize);
 
 // ---- Names from outside (the build front end) ---------------------------------
-
-// The program's command-line arguments, the program itself first, as
-// UTF-8: on Windows read from the UTF-16 command line whatever the code
-// page, elsewhere main's own `argv`.
-std::vector<std::string> CommandArguments(int argc, char** argv);
 
 // The program's form of a path the system names in UTF-8: code page 936,
 // backslash separators. False when code page 936 cannot hold it exactly or

@@ -3,8 +3,9 @@
 
 Runs the generator over a tree of non-ASCII names (the executable itself
 named 乗gen, whose trail byte is a backslash) and compares its header with
-the stored one. The Windows generator runs under Wine twice, on a fresh
-system with ANSI code page 936 and on one with 1252; with --host-generator
+the stored one. The Windows generator runs under Wine twice, on a system
+with ANSI code page 936 and on one with 1252 (made once under
+~/.cache/nativegen/wine, or $NATIVEGEN_WINE_PREFIXES, and kept); with --host-generator
 it is also run beside the Linux build over random trees, whose headers must
 be identical.
 
@@ -27,6 +28,10 @@ TREE = {
     "乗/a.js": b"trail byte",
 }
 ORDER = ["a", "Z", "[", "_", "~", "é", "ü", "ā", "ё", "乗", "模"]
+# Names Windows' case table sorts its own way (ı µ ς ſ keep their code
+# points: their upper cases do not map back), beside characters beyond the
+# Basic Multilingual Plane, which code page 936 writes "?" per UTF-16 unit.
+FOLD = ["ı", "I", "µ", "Μ", "ς", "Σ", "ſ", "S", "s", "😀", "𝒜"]
 
 # Systems a Windows generator is tried on: the prefix's Unix locale and the
 # ANSI code page Wine gives it.
@@ -54,14 +59,32 @@ def place(program, root, windows):
     return placed
 
 
-class Wine:
-    """A Wine system of its own, made on first use with the given locale."""
+def prefix_root():
+    """Where the Wine systems live: outside any build tree (each is some
+    700 MB), made once and kept for every later run and build."""
+    cache = os.environ.get("XDG_CACHE_HOME") or os.path.join(os.path.expanduser("~"), ".cache")
+    return os.environ.get("NATIVEGEN_WINE_PREFIXES") or os.path.join(cache, "nativegen", "wine")
 
-    def __init__(self, runner, work, locale, codepage):
+
+class Wine:
+    """A Wine system of its own per code page, made on first use with the
+    given locale and used again after that."""
+
+    def __init__(self, runner, locale, codepage):
         self.runner = runner
-        self.env = dict(os.environ, WINEPREFIX=os.path.join(work, "prefix-" + codepage), LANG=locale,
-                        LC_ALL=locale, WINEDEBUG="-all")
+        prefix = os.path.join(prefix_root(), "prefix-" + codepage)
+        self.env = dict(os.environ, WINEPREFIX=prefix, LANG=locale, LC_ALL=locale, WINEDEBUG="-all")
         self.codepage = codepage
+        # a system is kept only once it was made whole: one cut short (a
+        # run stopped while Wine set it up) is made again
+        ready = os.path.join(prefix, ".nativegen-ready")
+        if not os.path.exists(ready):
+            shutil.rmtree(prefix, ignore_errors=True)
+            os.makedirs(prefix_root(), exist_ok=True)
+            quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            subprocess.run(["wine", "wineboot", "--init"], env=self.env, **quiet)
+            subprocess.run(["wineserver", "-w"], env=self.env, **quiet)
+            open(ready, "w").close()
 
     def run(self, argv, cwd, capture=False):
         # the runner starts the server and services detached, then the program
@@ -99,9 +122,10 @@ def generate(program, tree, out, wine=None, windows=False):
 
 
 def random_tree(seed):
-    """Files and directories named from ASCII, Latin, Cyrillic and CJK."""
+    """Files and directories named from ASCII, Latin, Greek, Cyrillic, CJK
+    and beyond the Basic Multilingual Plane."""
     rng = random.Random(seed)
-    alphabet = "abcXYZ019_[-" + "éüāçÉÜ" + "ёжЖщ" + "模块入口乗中文"
+    alphabet = "abcXYZ019_[-" + "éüāçÉÜıſµ" + "ΣσςΜ" + "ёжЖщ" + "模块入口乗中文" + "😀𝒜"
     files = {}
     dirs = [""]
     taken = set()  # names that differ only in case cannot stand side by side on Windows
@@ -137,6 +161,8 @@ def main():
     files = dict(TREE)
     for name in ORDER:
         files["order/%s.js" % name] = name.encode()
+    for name in FOLD:
+        files["fold/%s.js" % name] = name.encode()
     make_tree(tree, files)
     with open(args.expected, "rb") as stored:
         expected = stored.read()
@@ -151,7 +177,7 @@ def main():
     if args.host_generator:
         compare_random_trees(args, tree)
         return
-    systems = [Wine(args.wine, args.work, locale, codepage) for locale, codepage in SYSTEMS]
+    systems = [Wine(args.wine, locale, codepage) for locale, codepage in SYSTEMS]
     try:
         for wine in systems:
             out = os.path.join(args.work, "out-" + wine.codepage)
@@ -177,7 +203,7 @@ def compare_random_trees(args, tree):
         print("no Linux generator at %s: the random trees are not compared" % args.host_generator)
         sys.exit(77)
     locale, codepage = SYSTEMS[0]
-    wine = Wine(args.wine, args.work, locale, codepage)
+    wine = Wine(args.wine, locale, codepage)
     try:
         for seed in range(12):
             make_tree(tree, random_tree(seed))

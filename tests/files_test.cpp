@@ -189,18 +189,26 @@ TEST(PendingFileTest, ATargetThatCannotBeReplacedStaysAndLeavesNothing) {
 
 TEST(PendingFileTest, AMoveHeldForAMomentIsTriedAgainThenCopied) {
     // refused a few times, the move goes through; refused for longer than
-    // the retries last, the content is copied into the target instead
-    for (int refusals : {3, 1000}) {
+    // the retries last, the content is copied into the target instead, also
+    // while a reader (a scanner) holds it with the sharing such readers give
+    const struct {
+        int refusals;
+        bool held;
+    } cases[] = {{3, false}, {1000, false}, {1000, true}};
+    for (const auto& c : cases) {
         TempDir dir;
-        dir.Write("native.h", "old content");
+        test::fs::path target = dir.Write("native.h", "old content");
         PendingFile file;
-        ASSERT_TRUE(OpenPendingAt(dir.path() / "native.h", &file));
+        ASSERT_TRUE(OpenPendingAt(target, &file));
         WritePendingFile(&file, "new", 3);
-        platform::RefuseMoves(refusals);
-        EXPECT_EQ(CommitPendingFile(&file), 1) << refusals;
+        platform::FileHandle holder = c.held ? platform::HoldForReading(ProgramPath(target).c_str()) : platform::kInvalidFile;
+        ASSERT_EQ(holder == platform::kInvalidFile, !c.held);
+        platform::RefuseMoves(c.refusals);
+        EXPECT_EQ(CommitPendingFile(&file), 1) << c.refusals << (c.held ? ", held" : "");
         platform::RefuseMoves(0);
-        EXPECT_EQ(ReadAll(dir.path() / "native.h"), "new") << refusals;
-        EXPECT_EQ(dir.Names(), std::vector<std::string>{"native.h"}) << refusals << ": a pending file was left";
+        platform::CloseFile(holder);
+        EXPECT_EQ(ReadAll(target), "new") << c.refusals << (c.held ? ", held" : "");
+        EXPECT_EQ(dir.Names(), std::vector<std::string>{"native.h"}) << c.refusals << ": a pending file was left";
     }
 }
 

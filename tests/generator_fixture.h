@@ -56,8 +56,8 @@ class GeneratorTest : public testing::Test {
 protected:
     // Places the program in the tree under `name` (the build's own name
     // when empty) and runs it from the work directory.
-    int Run(std::string name = "", const RunOptions& options = {}, const fs::path& source = GeneratorProgram()) {
-        if (name.empty()) name = source.filename().string();
+    int Run(fs::path name = {}, const RunOptions& options = {}, const fs::path& source = GeneratorProgram()) {
+        if (name.empty()) name = source.filename();
         program_ = tree_.path() / name;
         fs::copy_file(source, program_, fs::copy_options::overwrite_existing);
         fs::permissions(program_, fs::perms::all, fs::perm_options::add);

@@ -103,6 +103,17 @@ TEST_F(GeneratorTest, TheWindowsProgramOpensNoConsole) {
     EXPECT_EQ(subsystem, 2) << "2 is the GUI subsystem, 3 the console";
 }
 
+TEST_F(GeneratorTest, AFolderEndingInASingleByteCharacterIsTheProgramsOwn) {
+    // code page 936 writes € as the one byte 0x80, which leads no pair: the
+    // backslash after it still separates
+    const fs::path folder(u8"x€");
+    tree_.Write("sibling.js", "not below the program");
+    std::string expected = Pair("mine.js", "m");
+    tree_.Write(folder / "mine.js", "m");
+    EXPECT_EQ(Run(folder / test::GeneratorProgram().filename()), 0);
+    EXPECT_EQ(Header(), expected);
+}
+
 TEST_F(GeneratorTest, PathsOverTheLimitAreSkipped) {
     std::size_t root = test::ProgramPath(tree_.path()).size();
     ASSERT_LT(root, 150u);

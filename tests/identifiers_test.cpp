@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/support/header_model.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -160,5 +161,52 @@ TEST(IdentifiersTest, RandomHeadersComeOutValidAndUnique) {
             }
             at = out.find("\r\n", out.find("\r\n", end) + 2) + 2;
         }
+    }
+}
+
+namespace {
+
+// Every file below `root`, as "relative path: bytes", sorted.
+std::vector<std::string> FilesBelow(const test::fs::path& root) {
+    std::vector<std::string> files;
+    for (const auto& entry : test::fs::recursive_directory_iterator(root)) {
+        if (!entry.is_regular_file()) continue;
+        std::u8string name = entry.path().lexically_relative(root).generic_u8string();
+        files.push_back(std::string(name.begin(), name.end()) + ": " + test::ReadAll(entry.path()));
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+}  // namespace
+
+TEST(IdentifiersProgramTest, TheInputStaysAndNothingElseIsLeft) {
+    const std::string changes = test::Pair("a-b.js", "1"), rewritten = Lines("a_b", "a-b", "49");
+    const std::string stays = test::Pair("ok.js", "2");
+    const test::fs::path folder(u8"模");
+    const struct {
+        const char* what;
+        std::vector<test::fs::path> arguments;
+        test::fs::path input;
+        std::string header;
+        int code;
+        std::vector<std::string> after;
+    } cases[] = {
+        {"an input named like the pending file", {"h.pending", "h"}, "h.pending", changes, 0,
+         {"h.pending: " + changes, "h: " + rewritten}},
+        {"one file as input and output", {"--link", "x", "x"}, "x", stays, 0, {"x: " + stays}},
+        {"a folder named outside ASCII", {folder / "in.h", folder / "out.h"}, folder / "in.h", changes, 0,
+         {"模/in.h: " + changes, "模/out.h: " + rewritten}},
+        {"an input that is no header", {"in.h", "out.h"}, "in.h", "#pragma once\r\n", 1, {"in.h: #pragma once\r\n"}},
+    };
+    for (const auto& c : cases) {
+        test::TempDir dir;
+        dir.Write(c.input, c.header);
+        std::string errors;
+        EXPECT_EQ(test::RunProgram(test::IdentifiersProgram(), dir.path(), &errors, {"", false, c.arguments}), c.code)
+            << c.what << ": " << errors;
+        std::vector<std::string> after = c.after;
+        std::sort(after.begin(), after.end());
+        EXPECT_EQ(FilesBelow(dir.path()), after) << c.what;
     }
 }

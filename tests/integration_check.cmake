@@ -220,7 +220,7 @@ elseif(CHECK STREQUAL "hostile")
   set(tree ${WORK}/s[1]/scripts)
   foreach(name "café.js" "模块/模块.js" "a;b.js" "br[ack.js" "cl]ose.js" "x@CMAKE_COMMAND@y.js" "\${x}.js"
                "dq\"uote.js" "sp ace/a b.js" "h#sh.js" "d$ollar.js" "co:lon.js" "niño.js" "UP.JS"
-               ".pnpm/@babel+core@7.22.0/node_modules/@babel/core/index.js" "x.js" "x.js.js")
+               ".pnpm/@babel+core@7.22.0/node_modules/@babel/core/index.js" "x.js" "x.js.js" "Tom's.js" "a&b.js")
     file(WRITE "${tree}/${name}" "// ${name}\n")
   endforeach()
   file(WRITE "${WORK}/elsewhere/linked.js" "// reached through a link\n")

@@ -175,6 +175,8 @@ TEST(TextTest, LastSeparatorReadsCharacterByCharacter) {
         {"C:\\x\x81\x5c\\gen.exe", 6},     // a directory ending in 乗
         {"C:\\dir\\", 6},
         {"C:\\dir\\\x81", 6},               // a lone lead byte at the end
+        {"C:\\x\x80\\gen.exe", 5},           // a directory ending in €, a single byte
+        {"C:\\x\xff\\gen.exe", 5},           // 0xFF leads nothing either
     };
     for (const auto& c : cases)
         EXPECT_EQ(LastSeparator(c.path.c_str(), static_cast<std::int32_t>(c.path.size())), c.last) << c.path;

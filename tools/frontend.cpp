@@ -10,6 +10,7 @@
 
 #include "generator/generator.h"
 #include "platform/platform.h"
+#include "platform/tool_files.h"
 #include "runtime/services/files.h"
 #include "runtime/services/text.h"
 #include "tools/identifiers.h"
@@ -201,10 +202,31 @@ bool PutIfChanged(const fs::path& path, const std::string& content, std::string*
     return true;
 }
 
-// The depfile: `target` depends on every input.
-std::string DepfileText(const fs::path& target, const std::set<std::string>& inputs) {
-    std::string text = DepfileName(DepfilePath(target)) + ":";
-    for (const std::string& input : inputs) text += " \\\n  " + DepfileName(input);
+// Can Ninja, and Make, read `path` back from a depfile? Besides what
+// DepfileName escapes, their file names hold only these bytes.
+bool Nameable(std::string_view path) {
+    for (unsigned char c : path)
+        if (c < 0x80 && !std::isalnum(c) && !std::strchr(" #$!%()+,-./:=@[]_{}~", c)) return false;
+    return true;
+}
+
+// The depfile: `target` depends on every input. An input no depfile can
+// name (a ";", "&", "'", "^" or "`" in it) is not listed; in its place
+// stands a file that never exists, so the build runs the front end every
+// time and still sees that file change.
+std::string DepfileText(const fs::path& target, const std::set<std::string>& inputs, const fs::path& depfile) {
+    std::string text = DepfileName(DepfilePath(target)) + ":", unnamed;
+    for (const std::string& input : inputs) {
+        if (Nameable(input))
+            text += " \\\n  " + DepfileName(input);
+        else if (unnamed.empty())
+            unnamed = input;
+    }
+    if (!unnamed.empty()) {
+        std::fprintf(stderr, "nativegen-build: note: %s: a depfile cannot name it, so the scripts are read again on "
+                             "every build\n", unnamed.c_str());
+        text += " \\\n  " + DepfileName(DepfilePath(depfile) + ".never");
+    }
     return text + "\n";
 }
 
@@ -343,7 +365,7 @@ std::string DepfileName(std::string_view path) {
     std::string name;
     for (char c : path) {
         if (c == '$') name += '$';
-        else if (c == ' ' || c == '#' || c == ':') name += '\\';
+        else if (c == ' ' || c == '#') name += '\\';
         name += c;
     }
     return name;
@@ -422,7 +444,7 @@ int Run(const Options& options) {
     std::string failed;
     if (!options.library.empty() && !PutLibrary(options, nameSpace, outDir, collector, &failed, &why))
         return Fail(failed, why);
-    if (!depfile.empty() && !PutIfChanged(depfile, DepfileText(made, collector.Inputs()), &why))
+    if (!depfile.empty() && !PutIfChanged(depfile, DepfileText(made, collector.Inputs(), depfile), &why))
         return Fail(Utf8(depfile), why);
     return 0;
 }
@@ -437,7 +459,9 @@ void Main(int argc, char** argv) {
     Options options;
     std::string why;
     int code = 2;
-    if (ParseArguments(platform::CommandArguments(argc, argv), &options, &why))
+    std::vector<std::string> arguments{"nativegen-build"};
+    for (const fs::path& argument : platform::ToolArguments(argc, argv)) arguments.push_back(Utf8(argument));
+    if (ParseArguments(arguments, &options, &why))
         code = Run(options);
     else
         std::fprintf(stderr,

@@ -28,8 +28,9 @@ struct Options {
 // with `why` set, on anything it does not know or a value missing.
 bool ParseArguments(const std::vector<std::string>& arguments, Options* options, std::string* why);
 
-// `path` as a name in a Make-syntax depfile: spaces, "#" and ":" behind a
-// backslash, "$" doubled.
+// `path` as a name in a Make-syntax depfile: spaces and "#" behind a
+// backslash, "$" doubled. A ":" stays as it is: inside a name (a drive
+// letter's) Ninja and CMake read it so, and an escaped one they do not.
 std::string DepfileName(std::string_view path);
 
 // The whole run for `options`. 0 when everything asked for stands written;

@@ -1,46 +1,74 @@
 // nativegen-identifiers [--link] IN OUT: writes the generated header IN to
 // OUT with every identifier made a valid and unique C and C++ identifier.
-// OUT is written whole or not at all. With --link, a header in which
-// nothing changes is not copied: OUT becomes a hard link to IN where the
-// file system allows, so the caller must replace IN, never write into it.
+// OUT is written whole or not at all, and IN is never written or removed,
+// whatever it is named. With --link, a header in which nothing changes is
+// not copied: OUT becomes a hard link to IN where the file system allows,
+// so the caller must replace IN, never write into it.
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <system_error>
 #include <vector>
 
+#include "platform/tool_files.h"
 #include "tools/identifiers.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-int Fail(const std::string& file, const std::string& why) {
-    std::fprintf(stderr, "nativegen-identifiers: %s: %s\n", file.c_str(), why.c_str());
+int Fail(const fs::path& file, const std::string& why) {
+    std::u8string name = file.u8string();
+    std::fprintf(stderr, "nativegen-identifiers: %s: %s\n", reinterpret_cast<const char*>(name.c_str()), why.c_str());
     return 1;
+}
+
+// A new file beside `output` for the header to be written to: OUT.pending,
+// or OUT.pending2, ... when that name is taken (by the input, say), never
+// a file that was there before. Null when none can be made.
+std::FILE* CreatePending(const fs::path& output, fs::path* pending) {
+    std::FILE* out = nullptr;
+    for (int n = 1; n <= 100 && !out; ++n) {
+        *pending = output;
+        *pending += ".pending" + (n > 1 ? std::to_string(n) : std::string());
+        out = platform::CreateNewStream(*pending);
+    }
+    return out;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    bool link = argc == 4 && std::string(argv[1]) == "--link";
-    if (argc != 3 + (link ? 1 : 0)) {
+    const std::vector<fs::path> args = platform::ToolArguments(argc, argv);
+    bool link = args.size() == 3 && args[0] == "--link";
+    if (args.size() != 2 + (link ? 1 : 0)) {
         std::fprintf(stderr, "usage: nativegen-identifiers [--link] IN OUT\n");
         return 2;
     }
-    const std::string input = argv[argc - 2], output = argv[argc - 1];
-    std::FILE* in = std::fopen(input.c_str(), "rb");
+    const fs::path& input = args[args.size() - 2];
+    const fs::path& output = args.back();
+    std::FILE* in = platform::OpenStreamForRead(input);
     if (!in) return Fail(input, "cannot be opened");
-    const std::string pending = output + ".pending";
-    std::FILE* out = std::fopen(pending.c_str(), "wb");
+    std::string why;
+    std::vector<identifiers::Edit> edits;
+    if (!identifiers::Plan(in, &edits, &why)) {
+        std::fclose(in);
+        return Fail(input, why);
+    }
+    std::error_code error;
+    /* nothing to change, and the output already is the input? nothing to write */
+    if (edits.empty() && fs::equivalent(input, output, error)) {
+        std::fclose(in);
+        return 0;
+    }
+    fs::path pending;
+    std::FILE* out = CreatePending(output, &pending);
     if (!out) {
         std::fclose(in);
         return Fail(pending, "cannot be created");
     }
-    std::string why;
-    std::vector<identifiers::Edit> edits;
-    bool done = identifiers::Plan(in, &edits, &why);
-    if (done && !edits.empty()) {
+    bool done = true;
+    if (!edits.empty()) {
         std::rewind(in);
         done = identifiers::Apply(in, out, edits);
         if (!done) why = "a read or write failed";
@@ -50,18 +78,22 @@ int main(int argc, char** argv) {
         done = false;
         why = "a write failed";
     }
-    std::error_code error;
+    error.clear();
     /* nothing to change? a link, or the system copies the file whole */
     if (done && edits.empty()) {
         if (link) {
             fs::remove(pending, error);
             fs::create_hard_link(input, pending, error);
         }
-        if (!link || error) fs::copy_file(input, pending, fs::copy_options::overwrite_existing, error);
+        if (!link || error) {
+            error.clear();
+            fs::copy_file(input, pending, fs::copy_options::overwrite_existing, error);
+        }
     }
     if (done && !error) fs::rename(pending, output, error);
     if (!done || error) {
-        fs::remove(pending, error);
+        std::error_code ignored;
+        fs::remove(pending, ignored);  // the program's own file, never the input
         return Fail(done ? output : input, done ? "cannot be replaced" : why);
     }
     return 0;

@@ -13,8 +13,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 #include <dirent.h>
@@ -23,6 +23,7 @@
 #include <fcntl.h>
 #include <iconv.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/xattr.h>
 #include <time.h>
 #include <unistd.h>
@@ -36,14 +37,73 @@ constexpr std::size_t kMaxPath = 260;
 
 // ---- Heap ---------------------------------------------------------------
 
+// A set of block keys held in one array (open addressing, linear probing,
+// removal by shifting the run behind back), so that tracking a block costs
+// no allocation of its own. Invariants: 0 marks an empty slot (no key is
+// 0: no block lies at the last address); the slot count is a power of two
+// at least twice the number of keys; every key sits in the run that starts
+// at its home slot.
+class BlockSet {
+public:
+    // Adds the key; false when it was there already.
+    bool Insert(std::uintptr_t key) {
+        if ((count_ + 1) * 2 > slots_.size()) Grow();
+        std::size_t at = Home(key);
+        for (; slots_[at] != 0; at = Next(at))
+            if (slots_[at] == key) return false;
+        slots_[at] = key;
+        ++count_;
+        return true;
+    }
+
+    // Removes the key; false when it was not there.
+    bool Erase(std::uintptr_t key) {
+        if (slots_.empty()) return false;
+        std::size_t at = Home(key);
+        for (; slots_[at] != key; at = Next(at))
+            if (slots_[at] == 0) return false;
+        // close the gap: a key behind it moves up unless its home lies
+        // between the gap and where it stands
+        for (std::size_t next = Next(at); slots_[next] != 0; next = Next(next)) {
+            std::size_t home = Home(slots_[next]);
+            bool stays = at <= next ? (home > at && home <= next) : (home > at || home <= next);
+            if (stays) continue;
+            slots_[at] = slots_[next];
+            at = next;
+        }
+        slots_[at] = 0;
+        --count_;
+        return true;
+    }
+
+private:
+    std::size_t Home(std::uintptr_t key) const {
+        return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> shift_);
+    }
+    std::size_t Next(std::size_t at) const { return (at + 1) & (slots_.size() - 1); }
+
+    void Grow() {
+        std::vector<std::uintptr_t> old = std::move(slots_);
+        slots_.assign(old.empty() ? 1024 : old.size() * 2, 0);
+        shift_ = 64 - static_cast<unsigned>(__builtin_ctzll(slots_.size()));
+        count_ = 0;
+        for (std::uintptr_t key : old)
+            if (key != 0) Insert(key);
+    }
+
+    std::vector<std::uintptr_t> slots_;
+    std::size_t count_ = 0;
+    unsigned shift_ = 64;
+};
+
 // Every live block handed out by HeapTake/HeapResize, kept as the
 // complement of its address: the set must not count as a reference to the
 // block, or a leak checker would take every forgotten block for reachable.
 // Released blocks leave it; a pointer that is not in it is never freed.
 // Allocated once and never destroyed, so that no exit-time destructor can
 // pull it from under a late release.
-std::unordered_set<std::uintptr_t>& LiveBlocks() {
-    static auto* blocks = new std::unordered_set<std::uintptr_t>();
+BlockSet& LiveBlocks() {
+    static auto* blocks = new BlockSet();
     return *blocks;
 }
 
@@ -78,7 +138,9 @@ bool IsAscii(const char* s, std::size_t n) {
 }
 
 // Converts n bytes with the descriptor; what cannot be converted becomes
-// "?" (one per character when the input is well-formed, else per byte).
+// "?", one per UTF-16 unit of the character as Windows counts them (two
+// for a character beyond the Basic Multilingual Plane), one per byte of
+// input that is not well-formed.
 std::string Convert(iconv_t cd, const char* in, std::size_t n, bool fromUtf8) {
     std::string out;
     if (IsAscii(in, n)) return std::string(in, n);  // both code pages agree on ASCII
@@ -93,14 +155,16 @@ std::string Convert(iconv_t cd, const char* in, std::size_t n, bool fromUtf8) {
         if (errno == E2BIG) break;  // cannot happen: four bytes out per byte in
         // invalid or unconvertible: one "?" for the character, then go on
         std::size_t skip = 1;
+        std::size_t marks = 1;
         if (fromUtf8) {
             std::size_t len = Utf8SequenceLength(reinterpret_cast<unsigned char*>(src), left);
             if (len > 0) skip = len;
+            if (len == 4) marks = 2;  // a surrogate pair in UTF-16
         } else if (static_cast<unsigned char>(*src) >= 0x81 && left >= 2 && errno == EILSEQ) {
             skip = 2;  // a lead byte with a trail that maps to nothing
         }
-        *dst++ = '?';
-        --room;
+        for (std::size_t i = 0; i < marks; ++i) *dst++ = '?';
+        room -= marks;
         src += skip;
         left -= std::min(skip, left);
     }
@@ -132,8 +196,20 @@ bool OsPath(const char* path, std::string* out) {
 
 // ---- Search -----------------------------------------------------------------
 
+// One name of a listing: the key NTFS orders it by, its name on disk, its
+// name in code page 936 and the type its directory entry gave.
+struct Listed {
+    std::u16string key;
+    std::string utf8;
+    std::string name;
+    unsigned char type;
+};
+
+// A listing, sorted; each entry's attributes are read as it is handed out.
 struct Search {
-    std::vector<FoundData> entries;
+    std::string osDir;    // on disk, ending in "/"
+    std::string dir;      // as the pattern named it, code page 936
+    std::vector<Listed> entries;
     std::size_t next = 0;
 };
 
@@ -180,9 +256,12 @@ bool UnholdableName(const std::string& utf8) {
 }
 
 // The key NTFS (and Wine after it) orders a directory's names by: the name
-// as UTF-16 code units, each upper-cased by the simple case mapping, then
-// compared as unsigned 16-bit values. Made from the name on disk, so that
-// a character code page 936 cannot hold still sorts where it belongs.
+// as UTF-16 code units, each upper-cased, then compared as unsigned 16-bit
+// values. Windows' table upper-cases a unit only where the mapping goes
+// both ways (the upper case's lower case is the unit itself): ı, µ, ς, ſ
+// and the title-case letters keep their own. Made from the name on disk,
+// so that a character code page 936 cannot hold still sorts where it
+// belongs.
 std::u16string SortKey(const std::string& utf8) {
     std::u16string key;
     key.reserve(utf8.size());
@@ -210,18 +289,20 @@ std::u16string SortKey(const std::string& utf8) {
             upper = unicode ? towupper_l(unit, unicode)
                     : unit < 0x80 ? static_cast<unsigned char>(FoldAscii(static_cast<char>(unit)))
                                   : unit;
+        /* a mapping that does not come back? Windows keeps the unit */
+        if (unicode && upper != unit && towlower_l(upper, unicode) != unit) upper = unit;
         key.push_back(static_cast<char16_t>(upper <= 0xFFFF ? upper : unit));
     }
     for (; left > 0; --left, ++src) key.push_back(static_cast<unsigned char>(*src));
     return key;
 }
 
-// The attribute word stored with a file the way Wine keeps it (the
-// user.DOSATTRIB extended attribute, as "0x80"); false when there is none.
-bool StoredAttributes(const std::string& osPath, std::uint32_t* attrs) {
-    char value[64] = {};
-    ssize_t got = getxattr(osPath.c_str(), "user.DOSATTRIB", value, sizeof value - 1);
+// Reads an attribute word as Wine stores it (the user.DOSATTRIB extended
+// attribute, as "0x80") from the `got` bytes of `value`, which has room
+// for a NUL after them; false when it holds none.
+bool ParseStoredAttributes(char* value, ssize_t got, std::uint32_t* attrs) {
     if (got <= 2 || value[0] != '0' || (value[1] != 'x' && value[1] != 'X')) return false;
+    value[got] = '\0';
     char* end = nullptr;
     unsigned long stored = std::strtoul(value + 2, &end, 16);
     if (end == value + 2) return false;
@@ -229,16 +310,49 @@ bool StoredAttributes(const std::string& osPath, std::uint32_t* attrs) {
     return true;
 }
 
-// Attribute bits as Wine reports them for a Unix file.
-std::uint32_t AttributesOf(const std::string& osPath, const std::string& name) {
-    struct stat st {};
-    if (stat(osPath.c_str(), &st) != 0 && lstat(osPath.c_str(), &st) != 0) return kAttrArchive;
+// The attribute word stored with the file at the path; false when none.
+bool StoredAttributes(const std::string& osPath, std::uint32_t* attrs) {
+    char value[64] = {};
+    return ParseStoredAttributes(value, getxattr(osPath.c_str(), "user.DOSATTRIB", value, sizeof value - 1), attrs);
+}
+
+// Attribute bits as Wine reports them for a Unix file of status `st`,
+// before a stored word has its say.
+std::uint32_t AttributesFrom(const struct stat& st, const std::string& name) {
     std::uint32_t attrs = S_ISDIR(st.st_mode) ? kAttrDirectory : kAttrArchive;
     if ((st.st_mode & 0222) == 0) attrs |= kAttrReadOnly;
     if (name[0] == '.' && name != "." && name != "..") attrs |= kAttrHidden;
+    return attrs;
+}
+
+// Attribute bits as Wine reports them for the Unix file at the path.
+std::uint32_t AttributesOf(const std::string& osPath, const std::string& name) {
+    struct stat st {};
+    if (stat(osPath.c_str(), &st) != 0 && lstat(osPath.c_str(), &st) != 0) return kAttrArchive;
+    std::uint32_t attrs = AttributesFrom(st, name);
     /* a stored attribute word replaces what the bits say */
     if (S_ISREG(st.st_mode)) StoredAttributes(osPath, &attrs);
     return attrs;
+}
+
+// The regular file a search handed out last, opened while its attributes
+// were read (one status and one attribute call answer both), and kept for
+// the OpenForRead of its path that mostly follows. Invariant: fd is -1 or
+// an open descriptor that nothing else holds.
+struct HandedFile {
+    int fd = -1;
+    std::string path;  // as the runtime names it: code page 936, backslashes
+    std::uint64_t size = 0;
+};
+HandedFile handed;
+
+// The size of the file behind a descriptor OpenForRead took over, known
+// until it is closed. Invariant: fd is -1 or that descriptor.
+HandedFile knownSize;
+
+void DropHanded() {
+    if (handed.fd >= 0) close(handed.fd);
+    handed.fd = -1;
 }
 
 // Offset just past the last separator of a code page 936 path, 0 if none.
@@ -262,7 +376,7 @@ void* HeapTake(HeapHandle, std::size_t size, bool zeroed) {
     if (RequestRefused()) return nullptr;
     std::size_t real = size == 0 ? 1 : size;  // zero-size blocks are distinct
     void* p = zeroed ? std::calloc(1, real) : std::malloc(real);
-    if (p) LiveBlocks().insert(Key(p));
+    if (p) LiveBlocks().Insert(Key(p));
     return p;
 }
 
@@ -272,8 +386,8 @@ void* HeapResize(HeapHandle, void* block, std::size_t size) {
     void* p = std::realloc(block, size == 0 ? 1 : size);
     if (!p) return nullptr;
     if (Key(p) != oldKey) {
-        LiveBlocks().erase(oldKey);
-        LiveBlocks().insert(Key(p));
+        LiveBlocks().Erase(oldKey);
+        LiveBlocks().Insert(Key(p));
     }
     return p;
 }
@@ -281,7 +395,7 @@ void* HeapResize(HeapHandle, void* block, std::size_t size) {
 void HeapGive(HeapHandle heap, void* block) { ReleaseIfHeapBlock(heap, block); }
 
 bool ReleaseIfHeapBlock(HeapHandle, void* p) {
-    if (!p || LiveBlocks().erase(Key(p)) == 0) return false;
+    if (!p || !LiveBlocks().Erase(Key(p))) return false;
     std::free(p);
     return true;
 }
@@ -331,6 +445,12 @@ int ModuleFileName(char* out, int size) {
 FileHandle OpenForRead(const char* path) {
     std::string os;
     if (!OsPath(path, &os)) return kInvalidFile;
+    /* the file a search has just handed out, open already? */
+    if (handed.fd >= 0 && handed.path == path) {
+        knownSize = handed;
+        handed.fd = -1;
+        return knownSize.fd;
+    }
     // never block on a FIFO or device: open without waiting, then insist on
     // a regular file
     int fd = open(os.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -344,6 +464,7 @@ FileHandle OpenForRead(const char* path) {
 }
 
 std::uint64_t FileSize(FileHandle file) {
+    if (file == knownSize.fd) return knownSize.size;
     struct stat st {};
     if (fstat(static_cast<int>(file), &st) != 0 || st.st_size < 0) return 0;
     return static_cast<std::uint64_t>(st.st_size);
@@ -385,6 +506,43 @@ FileHandle CreateNewForWrite(const char* path) {
     return fd < 0 ? kInvalidFile : fd;
 }
 
+FileHandle OpenForOverwrite(const char* path) {
+    std::string os;
+    if (!OsPath(path, &os)) return kInvalidFile;
+    // without waiting, so a FIFO that turned up since it was looked at
+    // cannot hold the run; then only a regular file will do
+    int fd = open(os.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) return kInvalidFile;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return kInvalidFile;
+    }
+    return fd;
+}
+
+bool ReserveSpace(FileHandle file, std::uint64_t size) {
+    int fd = static_cast<int>(file);
+    if (size == 0) return true;
+    // blocks past the end are taken without moving the end: a refusal
+    // leaves the length and the bytes as they were
+    if (fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) == 0) return true;
+    if (errno != EOPNOTSUPP && errno != ENOSYS) return false;  // no room, or a quota
+    /* a file system that cannot reserve? the free space must at least hold what grows */
+    struct stat st {};
+    struct statvfs volume {};
+    if (fstat(fd, &st) != 0 || fstatvfs(fd, &volume) != 0) return false;
+    std::uint64_t have = static_cast<std::uint64_t>(st.st_size);
+    std::uint64_t free = static_cast<std::uint64_t>(volume.f_bavail) * volume.f_frsize;
+    return size <= have || size - have <= free;
+}
+
+bool EndFileHere(FileHandle file) {
+    int fd = static_cast<int>(file);
+    off_t at = lseek(fd, 0, SEEK_CUR);
+    return at >= 0 && ftruncate(fd, at) == 0;
+}
+
 MoveOutcome MoveReplacing(const char* from, const char* to) {
     if (movesToRefuse > 0) {
         --movesToRefuse;
@@ -397,6 +555,13 @@ MoveOutcome MoveReplacing(const char* from, const char* to) {
 
 void RefuseMoves(int n) { movesToRefuse = n; }
 
+FileHandle HoldForReading(const char* path) {
+    std::string os;
+    if (!OsPath(path, &os)) return kInvalidFile;
+    int fd = open(os.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    return fd < 0 ? kInvalidFile : fd;
+}
+
 void Pause(int milliseconds) {
     timespec wait{milliseconds / 1000, (milliseconds % 1000) * 1000000L};
     while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
@@ -408,7 +573,7 @@ bool RemoveFile(const char* path) {
     return OsPath(path, &os) && unlink(os.c_str()) == 0;
 }
 
-WriteTarget InspectWriteTarget(const char* path, std::uint32_t* permissions) {
+WriteTarget InspectWriteTarget(const char* path, FileOwnership* owner) {
     std::string os;
     if (!OsPath(path, &os)) return WriteTarget::Protected;
     struct stat own {};
@@ -417,86 +582,112 @@ WriteTarget InspectWriteTarget(const char* path, std::uint32_t* permissions) {
     /* a link? its target's bits decide */
     if (S_ISLNK(own.st_mode) && stat(os.c_str(), &st) != 0)
         return errno == ENOENT ? WriteTarget::InPlace : WriteTarget::Protected;
-    if (S_ISDIR(st.st_mode)) return WriteTarget::Protected;
+    // a directory, a FIFO (opening it would wait for a reader), a device:
+    // nothing a header can be written into
+    if (!S_ISREG(st.st_mode)) return WriteTarget::Protected;
     // what Windows would refuse to create over: no owner-write bit (root
     // included, so the bits decide and not access()), or a stored
     // read-only, hidden or system attribute
     std::uint32_t stored = 0;
     bool marked = StoredAttributes(os, &stored) && (stored & (kAttrReadOnly | kAttrHidden | kAttrSystem)) != 0;
-    if (S_ISREG(st.st_mode) && ((st.st_mode & S_IWUSR) == 0 || marked)) return WriteTarget::Protected;
+    if ((st.st_mode & S_IWUSR) == 0 || marked) return WriteTarget::Protected;
     if (!S_ISREG(own.st_mode) || own.st_nlink != 1 || own.st_uid != geteuid()) return WriteTarget::InPlace;
-    *permissions = static_cast<std::uint32_t>(own.st_mode & 07777);
+    owner->permissions = static_cast<std::uint32_t>(own.st_mode & 07777);
+    owner->group = static_cast<std::uint32_t>(own.st_gid);
     return WriteTarget::Replaceable;
 }
 
-void SetPermissions(FileHandle file, std::uint32_t permissions) {
-    fchmod(static_cast<int>(file), static_cast<mode_t>(permissions));
+bool CopyOwnership(FileHandle file, const FileOwnership& owner) {
+    int fd = static_cast<int>(file);
+    struct stat st {};
+    if (fstat(fd, &st) != 0) return false;
+    /* made with another group? only root or a member of the old one can give it */
+    if (st.st_gid != static_cast<gid_t>(owner.group) && fchown(fd, static_cast<uid_t>(-1), owner.group) != 0)
+        return false;
+    return fchmod(fd, static_cast<mode_t>(owner.permissions)) == 0;  // after the group, which clears set-id bits
 }
 
 unsigned long ProcessNumber() { return static_cast<unsigned long>(getpid()); }
 
 bool CloseFile(FileHandle file) {
     if (file == kInvalidFile) return true;
+    if (file == knownSize.fd) knownSize.fd = -1;
     return close(static_cast<int>(file)) == 0;
 }
 
 // ---- Directory search -------------------------------------------------------------
 
-SearchHandle FindFirst(const char* pattern, FoundData* out) {
+namespace {
+
+// Fills `out` for the entry. A regular file (by its directory entry) that
+// the runtime can open by its name is opened here: its status and stored
+// word come through the descriptor, which is kept for OpenForRead.
+void Describe(const Search& search, const Listed& entry, FoundData* out) {
+    DropHanded();
+    std::string osPath = search.osDir + entry.utf8;
+    bool openable = search.dir.size() + entry.name.size() < kMaxPath && entry.name.find_first_of("?*") == std::string::npos;
+    int fd = entry.type == DT_REG && openable ? open(osPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC) : -1;
+    struct stat st {};
+    if (fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        out->attributes = AttributesFrom(st, entry.name);
+        char value[64];
+        /* a stored attribute word replaces what the bits say */
+        ParseStoredAttributes(value, fgetxattr(fd, "user.DOSATTRIB", value, sizeof value - 1), &out->attributes);
+        handed = {fd, search.dir + entry.name, static_cast<std::uint64_t>(st.st_size)};
+    } else {
+        if (fd >= 0) close(fd);
+        out->attributes = AttributesOf(osPath, entry.name);
+    }
+    std::memcpy(out->name, entry.name.c_str(), entry.name.size() + 1);
+}
+
+}  // namespace
+
+SearchHandle FindFirst(const char* pattern, FoundData* out, bool directoriesOnly) {
     if (std::strlen(pattern) >= kMaxPath) return kInvalidSearch;
     std::size_t cut = NameOffset(pattern);
-    std::string dirPart(pattern, cut);
+    auto search = std::make_unique<Search>();
+    search->dir.assign(pattern, cut);
     const char* wildcard = pattern + cut;
-    std::string osDir;
-    if (!OsPath(dirPart.c_str(), &osDir)) return kInvalidSearch;
-    if (osDir.empty()) osDir = "./";
+    if (!OsPath(search->dir.c_str(), &search->osDir)) return kInvalidSearch;
+    if (search->osDir.empty()) search->osDir = "./";
+    if (search->osDir.back() != '/') search->osDir += '/';
     bool all = std::strcmp(wildcard, "*.*") == 0;  // every name, dot or not
 
-    DIR* dir = opendir(osDir.c_str());
+    DIR* dir = opendir(search->osDir.c_str());
     if (!dir) return kInvalidSearch;
-    // each entry beside the key NTFS orders it by and its name on disk
-    struct Listed {
-        std::u16string key;
-        std::string utf8;
-        FoundData found;
-    };
-    std::vector<Listed> listed;
     while (dirent* e = readdir(dir)) {
+        /* surely no directory, where only directories are wanted? not even converted */
+        if (directoriesOnly && e->d_type != DT_DIR && e->d_type != DT_LNK && e->d_type != DT_UNKNOWN) continue;
         std::string utf8 = e->d_name;
         if (UnholdableName(utf8)) continue;
         std::string name = Utf8ToCp936(utf8.data(), utf8.size());
         if (name.size() >= sizeof(FoundData::name)) continue;
         if (!all && !WildcardMatch(wildcard, name.c_str())) continue;
-        FoundData found{};
-        found.attributes = AttributesOf(osDir + (osDir.back() == '/' ? "" : "/") + utf8, name);
-        std::memcpy(found.name, name.c_str(), name.size() + 1);
-        listed.push_back({SortKey(utf8), utf8, found});
+        search->entries.push_back({SortKey(utf8), std::move(utf8), std::move(name), e->d_type});
     }
     closedir(dir);
+    if (search->entries.empty()) return kInvalidSearch;
     // names that tie (which Windows cannot hold side by side) go by their bytes
-    std::sort(listed.begin(), listed.end(), [](const Listed& a, const Listed& b) {
+    std::sort(search->entries.begin(), search->entries.end(), [](const Listed& a, const Listed& b) {
         return a.key != b.key ? a.key < b.key : a.utf8 < b.utf8;
     });
-    auto* search = new Search();
-    search->entries.reserve(listed.size());
-    for (const Listed& entry : listed) search->entries.push_back(entry.found);
-    if (search->entries.empty()) {
-        delete search;
-        return kInvalidSearch;
-    }
-    *out = search->entries[0];
+    Describe(*search, search->entries[0], out);
     search->next = 1;
-    return reinterpret_cast<SearchHandle>(search);
+    return reinterpret_cast<SearchHandle>(search.release());
 }
 
 bool FindNext(SearchHandle handle, FoundData* out) {
     auto* search = reinterpret_cast<Search*>(handle);
     if (search->next >= search->entries.size()) return false;
-    *out = search->entries[search->next++];
+    Describe(*search, search->entries[search->next++], out);
     return true;
 }
 
-void FindClose(SearchHandle handle) { delete reinterpret_cast<Search*>(handle); }
+void FindClose(SearchHandle handle) {
+    DropHanded();
+    delete reinterpret_cast<Search*>(handle);
+}
 
 int PumpThreadMessages() { return 0; }
 
@@ -524,8 +715,6 @@ void MapHalfWidth(const char* source, int length, char* out, int outSize) {
 }
 
 // ---- Names from outside ----------------------------------------------------------
-
-std::vector<std::string> CommandArguments(int argc, char** argv) { return std::vector<std::string>(argv, argv + argc); }
 
 bool ToProgramPath(const std::string& systemPath, std::string* out) {
     /* a backslash inside a Linux name? the program would read it as a separator */

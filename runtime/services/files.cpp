@@ -75,12 +75,25 @@ namespace {
 constexpr int kMoveTries = 20;
 constexpr int kMovePauseMs = 50;
 
-// Copies the whole file `from` into `to`, created or truncated. False when
-// either cannot be opened or a write fails.
+// Opens the regular file `path` to be written over from its start, once
+// there is room for `size` bytes; kInvalidFile (the file as it was) when
+// there is not.
+platform::FileHandle OpenWithRoom(const char* path, std::uint64_t size) {
+    platform::FileHandle file = platform::OpenForOverwrite(path);
+    if (file != platform::kInvalidFile && !platform::ReserveSpace(file, size)) {
+        platform::CloseFile(file);
+        return platform::kInvalidFile;
+    }
+    return file;
+}
+
+// Copies the whole file `from` over `to`, sharing `to` with whoever holds
+// it. False when either cannot be opened, `to` has no room for it (it then
+// stays as it was) or a write fails.
 bool CopyInto(const char* from, const char* to) {
     platform::FileHandle in = platform::OpenForRead(from);
     if (in == platform::kInvalidFile) return false;
-    platform::FileHandle out = platform::CreateForWrite(to);
+    platform::FileHandle out = OpenWithRoom(to, platform::FileSize(in));
     bool ok = out != platform::kInvalidFile;
     char piece[64 * 1024];
     while (ok) {
@@ -88,6 +101,7 @@ bool CopyInto(const char* from, const char* to) {
         if (got == 0) break;
         ok = platform::WriteBytes(out, piece, got);
     }
+    ok = ok && platform::EndFileHere(out);
     platform::CloseFile(in);
     return platform::CloseFile(out) && ok;
 }
@@ -138,8 +152,8 @@ std::int32_t OpenPendingFile(TextValue name, PendingFile* file) {
     *file = PendingFile{};
     if (TextLength(name) == 0 || TextLength(name) >= static_cast<std::int32_t>(sizeof file->target)) return 0;
     std::memcpy(file->target, name, static_cast<std::size_t>(TextLength(name)) + 1);
-    std::uint32_t permissions = 0;
-    platform::WriteTarget target = platform::InspectWriteTarget(name, &permissions);
+    platform::FileOwnership owner;
+    platform::WriteTarget target = platform::InspectWriteTarget(name, &owner);
     if (target == platform::WriteTarget::Protected) return 0;
     if (target != platform::WriteTarget::InPlace) {
         // a name of this run's own beside the target, so the move stays on
@@ -149,8 +163,13 @@ std::int32_t OpenPendingFile(TextValue name, PendingFile* file) {
                           platform::ProcessNumber(), attempt);
             file->handle = platform::CreateNewForWrite(file->temporary);
         }
-        if (file->handle != platform::kInvalidFile && target == platform::WriteTarget::Replaceable)
-            platform::SetPermissions(file->handle, permissions);
+        /* the new file cannot take the old one's group? the old one is written in place */
+        if (file->handle != platform::kInvalidFile && target == platform::WriteTarget::Replaceable &&
+            !platform::CopyOwnership(file->handle, owner)) {
+            platform::CloseFile(file->handle);
+            platform::RemoveFile(file->temporary);
+            file->handle = platform::kInvalidFile;
+        }
     }
     /* no new file beside it (a link, or a directory closed to us)? write it in place */
     file->inPlace = file->handle == platform::kInvalidFile;
@@ -172,7 +191,9 @@ void WritePendingFile(PendingFile* file, const void* data, std::size_t size) {
             file->unchanged = true;
             return;
         }
-        file->handle = platform::CreateForWrite(file->target);
+        // room for this first piece is made sure of before a byte goes over
+        // the old content: on a full disk the target stays whole
+        file->handle = OpenWithRoom(file->target, size);
         file->failed = file->handle == platform::kInvalidFile;
     }
     constexpr std::size_t kPiece = std::size_t{1} << 30;  // what one 32-bit write can take
@@ -187,6 +208,7 @@ std::int32_t CommitPendingFile(PendingFile* file) {
     if (!file->started) return 0;
     if (!file->unchanged) WritePendingFile(file, nullptr, 0);  // an empty file in place is still created or truncated
     file->started = false;
+    if (file->inPlace && !file->failed && !file->unchanged && !platform::EndFileHere(file->handle)) file->failed = true;
     bool closed = platform::CloseFile(file->handle);
     file->handle = platform::kInvalidFile;
     if (file->inPlace) return closed && !file->failed ? 1 : 0;

@@ -35,14 +35,17 @@ std::int32_t WriteFileParts(int count, const TypedArg* args);
 // in the target's place cannot be told apart from writing the target (it
 // is missing, or a plain file of this user's with one link), the pieces go
 // to a new file beside it, which CommitPendingFile moves onto it in one
-// step, giving it the old file's permission bits: until then, and for good
-// after a failed write or an abandon, an earlier file stays exactly as it
-// was. Everywhere else (a link, a device, a file with other links or
-// another owner, a directory where no new file can be made) the target is
-// written in place: it is opened, and truncated, by the first write, so a
-// caller that must leave it untouched on failure holds every piece until
-// it commits (PendingFile::inPlace says so). A target that could not be
-// created over (read-only, hidden or system) is left alone.
+// step, giving it the old file's permission bits and group: until then,
+// and for good after a failed write or an abandon, an earlier file stays
+// exactly as it was. Everywhere else (a link to a file, a file with other
+// links or another owner or a group a new file cannot take, a directory
+// where no new file can be made) the target is written in place: the first
+// write makes sure of room for itself, then goes over the old content from
+// its start, and the commit ends the file there; so a caller that must
+// leave it untouched on failure holds every piece until it commits
+// (PendingFile::inPlace says so), and a target without room for them stays
+// as it was. A target that could not be created over (read-only, hidden or
+// system) or that is no regular file (a FIFO, a device) is left alone.
 //
 // With onlyIfChanged (set after opening), a target that already holds
 // exactly the new bytes is left as it is, its time included, so that a

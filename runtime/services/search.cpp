@@ -17,7 +17,9 @@ TextValue FindEntry(TextValue pattern, std::int32_t mask, bool maskOmitted, Find
     bool accepted = false;
     if (pattern && *pattern) {
         CloseFind(*slot);
-        *slot = platform::FindFirst(pattern, &found);
+        // a search for directories alone may pass over what surely is none
+        bool directoriesOnly = !maskOmitted && static_cast<std::uint32_t>(mask) == platform::kAttrDirectory;
+        *slot = platform::FindFirst(pattern, &found, directoriesOnly);
         if (*slot == kNoSearch) return nullptr;
         accepted = Matches(found, mask, maskOmitted);
     }

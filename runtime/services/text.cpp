@@ -132,8 +132,9 @@ TextValue CopyText(TextValue text) {
 std::int32_t LastSeparator(const char* path, std::int32_t length) {
     std::int32_t last = -1;
     for (std::int32_t i = 0; i < length; ++i) {
-        if (path[i] == '\\') last = i;
-        else if (static_cast<unsigned char>(path[i]) >= 0x80) ++i;  // two-byte character
+        auto c = static_cast<unsigned char>(path[i]);
+        if (c == '\\') last = i;
+        else if (c >= 0x81 && c <= 0xFE) ++i;  // a lead byte: the next is its trail
     }
     return last;
 }

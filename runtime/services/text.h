@@ -1,8 +1,9 @@
 // Text operations and the growable buffer.
 //
 // Lengths, counts and positions are in bytes. Only the scans of ReplaceText
-// and LastSeparator know that a byte of 0x80 or above begins a two-byte
-// character of code page 936; everything else works byte by byte. No operation changes or
+// and LastSeparator know two-byte characters of code page 936 (ReplaceText
+// takes any byte of 0x80 or above for a first byte, LastSeparator only the
+// real lead bytes); everything else works byte by byte. No operation changes or
 // releases the texts it is given: every text result is a new block from
 // AllocZeroed owned by the caller, or null for the empty text.
 #pragma once
@@ -47,9 +48,10 @@ TextValue TextFromBytes(const void* source, std::int32_t count);
 TextValue CopyText(TextValue text);
 
 // The offset of the last backslash character among the first `length`
-// bytes of the path, -1 when there is none. Read character by character:
-// a backslash byte that is the trail byte of a two-byte character (乗 is
-// 81 5C) is part of that character, not a separator.
+// bytes of the path, -1 when there is none. Read character by character
+// as Windows reads code page 936: a backslash byte that is the trail byte
+// of a two-byte character (乗 is 81 5C) is part of that character, not a
+// separator; only 0x81 to 0xFE lead a pair (€ is the single byte 0x80).
 std::int32_t LastSeparator(const char* path, std::int32_t length);
 
 // A byte buffer held by value inside one operation. Blocks come straight

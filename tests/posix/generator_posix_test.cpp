@@ -1,5 +1,7 @@
 // The whole job on trees only the Linux build can make here: stored
 // attribute words, symbolic links, FIFOs and code page 936 names.
+#include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -7,6 +9,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <thread>
@@ -55,13 +58,70 @@ TEST_F(GeneratorTest, AFifoNamedLikeAScriptGetsEmptyBracesWithoutWaiting) {
     EXPECT_EQ(Header(), expected);
 }
 
-TEST_F(GeneratorTest, AHeaderLinkedToAFullDeviceFailsQuietly) {
-    Script("a.js", "a");
-    ASSERT_EQ(symlink("/dev/full", (work_.path() / "native.h").c_str()), 0);
-    EXPECT_EQ(Run(), 0);
-    EXPECT_EQ(errors_, "");
-    EXPECT_TRUE(fs::is_symlink(work_.path() / "native.h"));
-    EXPECT_EQ(WorkNames(), std::vector<std::string>{"native.h"});
+namespace {
+
+// A small file system of its own at `dir` while the object lives (root
+// only: `mounted` says whether it could be had).
+struct SmallFileSystem {
+    SmallFileSystem(const fs::path& dir, const std::string& size) : at(dir) {
+        fs::create_directories(dir);
+        mounted = mount("tmpfs", dir.c_str(), "tmpfs", 0, ("size=" + size).c_str()) == 0;
+    }
+    ~SmallFileSystem() {
+        if (mounted) umount2(at.c_str(), MNT_DETACH);
+    }
+    fs::path at;
+    bool mounted = false;
+};
+
+// What a header name stands for: the kind of file behind it, its length
+// and the head of its bytes.
+std::string Describe(const fs::path& file) {
+    auto kind = fs::status(file).type();
+    std::string bytes = kind == fs::file_type::regular ? test::ReadAll(file) : "";
+    return std::to_string(static_cast<int>(kind)) + (fs::is_symlink(file) ? " link, " : ", ") +
+           std::to_string(bytes.size()) + " bytes: " + bytes.substr(0, 40);
+}
+
+}  // namespace
+
+TEST_F(GeneratorTest, AHeaderThatIsNoFileOrHasNoRoomStaysAsItWasAndTheRunEnds) {
+    Script("a.js", std::string(100000, 'a'));  // a header of some 400 KB
+    test::TempDir elsewhere;
+    SmallFileSystem small(elsewhere.path() / "small", "64k");
+    fs::path header = work_.path() / "native.h";
+    struct Case {
+        const char* what;
+        std::function<bool()> make;  // false where it cannot be made here
+    };
+    const Case cases[] = {
+        {"a link to a full device", [&] { return symlink("/dev/full", header.c_str()) == 0; }},
+        {"a FIFO", [&] { return mkfifo(header.c_str(), 0644) == 0; }},
+        {"a link to a FIFO",
+         [&] { return mkfifo((elsewhere.path() / "fifo").c_str(), 0644) == 0 &&
+                      symlink((elsewhere.path() / "fifo").c_str(), header.c_str()) == 0; }},
+        {"a link to a header on a file system without room for the new one",
+         [&] { return small.mounted && !elsewhere.Write("small/native.h", "earlier header").empty() &&
+                      symlink((small.at / "native.h").c_str(), header.c_str()) == 0; }},
+    };
+    for (const Case& c : cases) {
+        fs::remove(header);
+        if (!c.make()) continue;
+        const std::string before = Describe(header);
+        // a run that waits on a FIFO is let go after a while (and fails)
+        std::atomic<bool> ended{false};
+        std::thread watchdog([&] {
+            for (int i = 0; i < 100 && !ended; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            if (!ended) close(open(header.c_str(), O_RDONLY | O_NONBLOCK));
+        });
+        int code = Run();
+        ended = true;
+        watchdog.join();
+        EXPECT_EQ(code, 0) << c.what;
+        EXPECT_EQ(errors_, "") << c.what;
+        EXPECT_EQ(Describe(header), before) << c.what;
+        EXPECT_EQ(WorkNames(), std::vector<std::string>{"native.h"}) << c.what;
+    }
 }
 
 namespace {
@@ -172,13 +232,36 @@ TEST_F(GeneratorTest, ProtectionIsReadFromTheBitsForEveryUser) {
     }
 }
 
-TEST_F(GeneratorTest, AReplacedHeaderKeepsItsPermissionBits) {
+TEST_F(GeneratorTest, AReplacedHeaderKeepsItsPermissionBitsAndGroup) {
     std::string expected = Script("a.js", "a");
-    fs::path header = work_.Write("native.h", "earlier header");
-    fs::permissions(header, fs::perms(0640));
-    EXPECT_EQ(Run(), 0);
-    EXPECT_EQ(Header(), expected);
-    EXPECT_EQ(fs::status(header).permissions(), fs::perms(0640));
+    fs::path header = work_.path() / "native.h";
+    constexpr gid_t kUsers = 100;
+    const struct {
+        const char* what;
+        bool needsRoot;
+        bool unprivileged;
+        uid_t owner;
+        gid_t group;
+    } cases[] = {
+        {"the user's own group", false, false, geteuid(), getegid()},
+        {"a group a new file can be given", true, false, geteuid(), kUsers},
+        {"a group the user is no member of: written in place", true, true, kNobody, kUsers},
+    };
+    for (const auto& c : cases) {
+        if (c.needsRoot && !test::CanRunUnprivileged()) continue;
+        fs::permissions(work_.path(), fs::perms::all);
+        fs::remove(header);
+        work_.Write("native.h", "earlier header");
+        ASSERT_EQ(chown(header.c_str(), c.owner, c.group), 0) << c.what;
+        fs::permissions(header, fs::perms(0660));
+        EXPECT_EQ(Run("", {"", c.unprivileged}), 0) << c.what;
+        EXPECT_EQ(Header(), expected) << c.what;
+        struct stat st {};
+        ASSERT_EQ(stat(header.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0660u) << c.what;
+        EXPECT_EQ(st.st_gid, c.group) << c.what;
+        EXPECT_EQ(WorkNames(), std::vector<std::string>{"native.h"}) << c.what;
+    }
 }
 
 TEST_F(GeneratorTest, AReadOnlyWorkingDirectoryKeepsItsHeader) {

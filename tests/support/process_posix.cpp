@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include "tests/support/test_support.h"
 
@@ -46,8 +47,11 @@ int RunProgram(const fs::path& program, const fs::path& workDir, std::string* er
         int fd = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (fd >= 0) dup2(fd, 2);
         if (options.unprivileged && (setgid(kUnprivileged) != 0 || setuid(kUnprivileged) != 0)) _exit(126);
-        const char* argument = options.argument.empty() ? nullptr : options.argument.c_str();
-        execl(program.c_str(), program.c_str(), argument, static_cast<char*>(nullptr));
+        std::vector<const char*> argv{program.c_str()};
+        if (!options.argument.empty()) argv.push_back(options.argument.c_str());
+        for (const fs::path& argument : options.arguments) argv.push_back(argument.c_str());
+        argv.push_back(nullptr);
+        execv(program.c_str(), const_cast<char* const*>(argv.data()));
         _exit(127);
     }
     int status = 0;

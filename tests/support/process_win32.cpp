@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "tests/support/test_support.h"
 
@@ -30,10 +31,27 @@ int RunProgram(const fs::path& program, const fs::path& workDir, std::string* er
     int saved = _dup(2);
     FILE* sink = _wfopen(errorFile.c_str(), L"wb");
     if (sink) _dup2(_fileno(sink), 2);
-    std::wstring argument = fs::path(options.argument).wstring();
-    intptr_t code = options.argument.empty()
-                        ? _wspawnl(_P_WAIT, program.c_str(), program.c_str(), nullptr)
-                        : _wspawnl(_P_WAIT, program.c_str(), program.c_str(), argument.c_str(), nullptr);
+    // the spawn joins its arguments with spaces: each is quoted as the
+    // command line's parser takes it apart
+    std::vector<fs::path> given{program};
+    if (!options.argument.empty()) given.push_back(fs::path(options.argument));
+    given.insert(given.end(), options.arguments.begin(), options.arguments.end());
+    std::vector<std::wstring> quoted;
+    for (const fs::path& argument : given) {
+        std::wstring text = L"\"";
+        std::size_t slashes = 0;
+        for (wchar_t c : argument.wstring()) {
+            if (c == L'\\') ++slashes;
+            else if (c == L'"') text.append(slashes + 1, L'\\'), slashes = 0;
+            else slashes = 0;
+            text += c;
+        }
+        quoted.push_back(text.append(slashes, L'\\') + L"\"");
+    }
+    std::vector<const wchar_t*> argv;
+    for (const std::wstring& argument : quoted) argv.push_back(argument.c_str());
+    argv.push_back(nullptr);
+    intptr_t code = _wspawnv(_P_WAIT, program.c_str(), argv.data());
     std::fflush(stderr);
     _dup2(saved, 2);
     _close(saved);

@@ -57,5 +57,7 @@ std::string ReadAll(const fs::path& file) {
 
 fs::path GeneratorProgram() { return fs::path(NATIVEGEN_PROGRAM); }
 fs::path FaultyGeneratorProgram() { return fs::path(NATIVEGEN_FAULTY_PROGRAM); }
+fs::path BuildProgram() { return fs::path(NATIVEGEN_BUILD_PROGRAM); }
+fs::path IdentifiersProgram() { return fs::path(NATIVEGEN_IDENTIFIERS_PROGRAM); }
 
 }  // namespace test

@@ -49,11 +49,13 @@ bool OpenPendingAt(const fs::path& path, PendingFile* file);
 // cannot be kept here.
 bool MarkFile(const fs::path& file, char attribute);
 
-// How a program is run: its one argument (none when empty), and whether it
-// runs as an unprivileged user (on Linux, when the tests run as root).
+// How a program is run: its one argument (none when empty), or else its
+// arguments as paths (handed over whole, whatever they hold), and whether
+// it runs as an unprivileged user (on Linux, when the tests run as root).
 struct RunOptions {
     std::string argument;
     bool unprivileged = false;
+    std::vector<fs::path> arguments = {};
 };
 
 // Runs the program from `workDir`; answers its exit code, -1 when it could
@@ -68,6 +70,11 @@ bool CanRunUnprivileged();
 // hook in reach of an argument.
 fs::path GeneratorProgram();
 fs::path FaultyGeneratorProgram();
+
+// The build front end built with these tests.
+fs::path BuildProgram();
+// The identifier rewriter built with these tests.
+fs::path IdentifiersProgram();
 
 // True on the Windows build.
 extern const bool kWindowsBuild;

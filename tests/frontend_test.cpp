@@ -1,0 +1,140 @@
+// The build front end from the outside: its header against the generator's
+// own run standing in the same tree, its depfile, what it leaves alone, and
+// its answers to bad input.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/test_support.h"
+
+namespace test {
+namespace {
+
+std::string Utf8(const fs::path& path) {
+    std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+fs::path FromUtf8(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())); }
+
+class FrontEndTest : public testing::Test {
+protected:
+    FrontEndTest() {
+        for (const char* name : {"app.js", "lib/fs.js", "lib/deep/x.js", "UP.JS", "empty.js", "sp ace/a b.js",
+                                 "h#sh.js", "d$llar.js", "\xe6\xa8\xa1\xe5\x9d\x97/caf\xc3\xa9.js", "notes.txt"})
+            dir.Write(FromUtf8(std::string("tree/") + name), std::string(name) == "empty.js" ? "" : name);
+        dir.MakeDir("out");
+        dir.MakeDir("work");
+    }
+
+    // Runs the front end with `arguments` from the work directory.
+    int Build(const std::vector<std::string>& arguments, std::string* errors = nullptr) {
+        RunOptions options;
+        for (const std::string& argument : arguments) options.arguments.push_back(FromUtf8(argument));
+        return RunProgram(BuildProgram(), dir.path() / "work", errors, options);
+    }
+
+    // The header the generator writes standing in the tree.
+    std::string Standing() {
+        fs::path program = tree / GeneratorProgram().filename();
+        fs::copy_file(GeneratorProgram(), program, fs::copy_options::overwrite_existing);
+        fs::path standing = dir.MakeDir("standing");
+        EXPECT_EQ(RunProgram(program, standing), 0);
+        fs::remove(program);
+        return ReadAll(standing / "native.h");
+    }
+
+    TempDir dir;
+    fs::path tree = dir.path() / "tree";
+    std::string header = Utf8(dir.path() / "out" / "native.h");
+    std::string depfile = Utf8(dir.path() / "out" / "native.h.d");
+};
+
+TEST_F(FrontEndTest, HeaderIsTheGeneratorsOwnForEverySpellingOfTheRoot) {
+    std::string expected = Standing();
+    ASSERT_NE(expected.find("caf"), std::string::npos);
+    for (const std::string& root : {Utf8(tree), Utf8(tree) + "/", std::string("../tree"), Utf8(tree / "lib" / "..")}) {
+        fs::remove(FromUtf8(header));
+        std::string errors;
+        EXPECT_EQ(Build({root, header}, &errors), 0) << root << ": " << errors;
+        EXPECT_EQ(ReadAll(FromUtf8(header)), expected) << root;
+    }
+}
+
+TEST_F(FrontEndTest, DepfileNamesEveryScriptAndFolderTheWalkRead) {
+    ASSERT_EQ(Build({Utf8(tree), header, "--depfile", depfile, "--depfile-target", "made here"}), 0);
+    std::string text = ReadAll(FromUtf8(depfile));
+    std::string root = Utf8(tree.generic_u8string());
+    EXPECT_EQ(text.rfind("made\\ here:", 0), 0u) << text;
+    struct Row {
+        std::string listed;
+        bool present;
+    };
+    for (const Row& row : {Row{root + "/app.js", true}, Row{root + "/lib/deep", true}, Row{root + "/lib/deep/x.js", true},
+                           Row{root + "/UP.JS", true}, Row{root + "/sp\\ ace/a\\ b.js", true},
+                           Row{root + "/h\\#sh.js", true}, Row{root + "/d$$llar.js", true},
+                           Row{root + "/notes.txt", false}})
+        EXPECT_EQ(text.find(" " + row.listed + " ") != std::string::npos ||
+                      text.find(" " + row.listed + "\n") != std::string::npos,
+                  row.present)
+            << row.listed << " in\n" << text;
+}
+
+TEST_F(FrontEndTest, OutputsThatWouldNotChangeKeepTheirTime) {
+    ASSERT_EQ(Build({Utf8(tree), header, "--depfile", depfile}), 0);
+    for (const std::string& file : {header, depfile})
+        fs::last_write_time(FromUtf8(file), fs::last_write_time(FromUtf8(file)) - std::chrono::hours(24 * 365));
+    const auto old = fs::last_write_time(FromUtf8(header));  // as the file system keeps it
+    ASSERT_EQ(fs::last_write_time(FromUtf8(depfile)), old);
+    ASSERT_EQ(Build({Utf8(tree), header, "--depfile", depfile}), 0);
+    for (const std::string& file : {header, depfile}) EXPECT_EQ(fs::last_write_time(FromUtf8(file)), old) << file;
+    dir.Write("tree/app.js", "changed");
+    ASSERT_EQ(Build({Utf8(tree), header, "--depfile", depfile}), 0);
+    EXPECT_NE(fs::last_write_time(FromUtf8(header)), old);
+    EXPECT_EQ(ReadAll(FromUtf8(header)), Standing());
+}
+
+TEST_F(FrontEndTest, BadInputNamesThePathAndChangesNothing) {
+    ASSERT_EQ(Build({Utf8(tree), header}), 0);
+    const std::string before = ReadAll(FromUtf8(header));
+    dir.Write("clash/x.js", "x");
+    dir.Write("clash/x.js.js", "y");
+    dir.Write("a-file", "not a directory");
+    // a root of 256 bytes: no room for a script's name below 260
+    std::size_t room = 256 - Utf8(dir.path()).size() - 2;
+    const std::string outer(room / 2, 'd');
+    fs::path deep = dir.MakeDir(outer + "/" + std::string(room - room / 2, 'e'));
+    struct Row {
+        std::vector<std::string> arguments;
+        int code;
+        std::string said;
+    };
+    const std::vector<Row> rows = {
+        {{Utf8(dir.path() / "missing"), header}, 1, "missing: no such directory"},
+        {{Utf8(dir.path() / "a-file"), header}, 1, "a-file: no such directory"},
+        {{Utf8(deep), header}, 1, "leaves no room under the 260-byte limit"},
+        {{Utf8(tree), header, "--frobnicate"}, 2, "unknown option --frobnicate"},
+        {{Utf8(tree)}, 2, "expected a script root and an output"},
+        {{Utf8(tree), header, "--depfile"}, 2, "--depfile needs a value"},
+        {{Utf8(tree), header, "--data", "hex"}, 2, "--data takes incbin or msvc"},
+        {{Utf8(dir.path() / "clash"), header, "--strict"}, 1, "x.js.js: its module name \"x\""},
+    };
+    for (const Row& row : rows) {
+        std::string errors;
+        EXPECT_EQ(Build(row.arguments, &errors), row.code) << row.said;
+        EXPECT_NE(errors.find(row.said), std::string::npos) << errors;
+        EXPECT_EQ(ReadAll(FromUtf8(header)), before) << row.said;
+        EXPECT_EQ(dir.Names(), (std::vector<std::string>{"a-file", "clash", outer, "out", "tree", "work"}))
+            << row.said;
+    }
+    // a header that cannot be created over stays as it was
+    ASSERT_TRUE(MarkFile(FromUtf8(header), 'r'));
+    std::string errors;
+    EXPECT_EQ(Build({Utf8(dir.path() / "clash"), header}, &errors), 1);
+    EXPECT_NE(errors.find("native.h: cannot be written"), std::string::npos) << errors;
+    EXPECT_EQ(ReadAll(FromUtf8(header)), before);
+}
+
+}  // namespace
+}  // namespace test
