@@ -1,7 +1,6 @@
 #include "tools/library.h"
 
 #include <algorithm>
-#include <cstring>
 #include <numeric>
 
 namespace library {
