@@ -8,6 +8,12 @@ Corpora: c100 (200 files of 500 KB over 4 directories), s100k (100,000 files
 of 1 KB in 1,000 directories, 10 levels deep in places), m25, m50, m100,
 m200 (a doubling series of 500 KB files), small20k (20,000 files of 1 KB in
 200 directories), tiny (a seconds-long smoke).
+
+Shaped like real packages, for the consumer-build benchmark: typescript
+(7 scripts, 15 MB, two of several MB, as typescript@5.6.3's lib/),
+three (886 scripts, 12 MB, many small and a few large, as three@0.150.0's
+build/, src/ and examples/jsm/), and consumer-tiny (a seconds-long smoke
+of the same).
 """
 import argparse
 import os
@@ -60,6 +66,44 @@ def write_files(rng, pool, root, directories, count, size):
             f.write(pool[start:start + size])
 
 
+def write_sized(rng, pool, root, files):
+    """Each (relative path, size) pair as a slice of the pool."""
+    for path, size in files:
+        os.makedirs(os.path.dirname(os.path.join(root, path)), exist_ok=True)
+        start = rng.randrange(len(pool) - size)
+        with open(os.path.join(root, path), "wb") as f:
+            f.write(pool[start:start + size])
+
+
+# typescript@5.6.3: lib/ holds two compilers' bundles of several MB and
+# small entry points; 15 MB in all.
+TYPESCRIPT = [("lib/typescript.js", 8_700_000), ("lib/_tsc.js", 5_900_000), ("lib/_tsserver.js", 290_000),
+              ("lib/_typingsInstaller.js", 150_000), ("lib/tsserver.js", 1_000), ("lib/tsc.js", 800),
+              ("lib/watchGuard.js", 600)]
+
+
+def three_files(rng, count, small_total):
+    """three@0.150.0's shape: three bundles of about 1 MB, eight libraries
+    of a few hundred KB, and the rest small modules in a few dozen
+    directories, sizes spread log-normally around 6 KB."""
+    files = [("build/three_cjs.js", 1_250_000), ("build/three_module.js", 1_230_000),
+             ("build/three_min.js", 650_000)]
+    for i in range(8):
+        files.append(("examples/jsm/libs/lib%d.js" % i, rng.randrange(200_000, 400_000)))
+    groups = ["src/%s" % g for g in ("animation", "audio", "cameras", "core", "extras", "geometries", "helpers",
+                                     "lights", "loaders", "materials", "math", "objects", "renderers", "scenes",
+                                     "textures")]
+    groups += ["examples/jsm/%s" % g for g in ("controls", "exporters", "geometries", "helpers", "interactive",
+                                               "lines", "loaders", "math", "misc", "modifiers", "nodes",
+                                               "objects", "postprocessing", "renderers", "shaders", "utils")]
+    small = count - len(files)
+    sizes = [rng.lognormvariate(0, 1.1) for _ in range(small)]
+    scale = small_total / sum(sizes)
+    for i, weight in enumerate(sizes):
+        files.append(("%s/m%03d.js" % (groups[i % len(groups)], i), max(200, int(weight * scale))))
+    return files
+
+
 def deep_directories(rng, count, depth):
     """`count` directory paths forming a tree at most `depth` levels deep,
     the first chain going all the way down."""
@@ -95,6 +139,15 @@ def main():
     elif args.name == "s100k":
         pool = make_pool(rng, 1 << 20)
         write_files(rng, pool, args.dir, deep_directories(rng, 1000, 10), 100000, 1000)
+    elif args.name == "typescript":
+        pool = make_pool(rng, 12 << 20)
+        write_sized(rng, pool, args.dir, TYPESCRIPT)
+    elif args.name == "three":
+        pool = make_pool(rng, 4 << 20)
+        write_sized(rng, pool, args.dir, three_files(rng, 886, 6_500_000))
+    elif args.name == "consumer-tiny":
+        pool = make_pool(rng, 1 << 18)
+        write_sized(rng, pool, args.dir, [("big.js", 150_000)] + [("d/m%02d.js" % i, 2_000) for i in range(20)])
     elif args.name == "small20k":
         pool = make_pool(rng, 1 << 20)
         write_files(rng, pool, args.dir, ["d%03d" % i for i in range(200)], 20000, 1000)

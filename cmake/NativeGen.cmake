@@ -192,3 +192,6 @@ function(nativegen_add_header target)
   # an interface library's dependencies are followed by those that link it
   add_dependencies(${target} ${target}_native_h)
 endfunction()
+
+# A tree as a static library reached through a header of its own.
+include(${CMAKE_CURRENT_LIST_DIR}/NativeGenLibrary.cmake)

@@ -16,7 +16,7 @@ configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/NativeGenConfig.cmake.
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/NativeGenConfigVersion.cmake
   COMPATIBILITY SameMajorVersion ARCH_INDEPENDENT)
 install(FILES ${PROJECT_BINARY_DIR}/NativeGenConfig.cmake ${PROJECT_BINARY_DIR}/NativeGenConfigVersion.cmake
-              ${PROJECT_SOURCE_DIR}/cmake/NativeGen.cmake
+              ${PROJECT_SOURCE_DIR}/cmake/NativeGen.cmake ${PROJECT_SOURCE_DIR}/cmake/NativeGenLibrary.cmake
         DESTINATION ${NATIVEGEN_PACKAGE_DIR})
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 

@@ -14,6 +14,7 @@
 #include "runtime/services/files.h"
 #include "runtime/services/text.h"
 #include "tools/identifiers.h"
+#include "tools/library.h"
 
 namespace fs = std::filesystem;
 
@@ -257,6 +258,60 @@ bool RewrittenHeader(const char* scratch, const char* rewritten, std::string* te
     return done;
 }
 
+// ---- Library mode ---------------------------------------------------------------------
+
+// Is `name` one a library's files may take as their stem: what CMake
+// allows a target's name (letters, digits, "_", ".", "+", "-"), and not
+// a name of the directory itself?
+bool LibraryName(const std::string& name) {
+    if (name.empty() || name == "." || name == "..") return false;
+    for (char c : name)
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || std::strchr("_.+-", c)))
+            return false;
+    return true;
+}
+
+// The blob's path as the compiler's assembler must name it: below the
+// output directory as the command line gave it when that is absolute, for
+// the build system named it so (a front end run through an emulator sees
+// its own form of the path, the assembler the build's); otherwise made
+// absolute here.
+std::string BlobPath(const Options& options, const fs::path& outDir) {
+    const std::string& given = options.output;
+    bool absolute = given[0] == '/' || given[0] == '\\' ||
+                    (given.size() > 2 && std::isalpha(static_cast<unsigned char>(given[0])) && given[1] == ':' &&
+                     (given[2] == '/' || given[2] == '\\'));
+    std::string dir = absolute ? given : DepfilePath(outDir);
+    while (dir.size() > 1 && (dir.back() == '/' || dir.back() == '\\')) dir.pop_back();
+    return dir + "/" + options.library + ".bin";
+}
+
+// Writes the library's files into `outDir`, each only when it changed:
+// the blob first and the consumer header last, so a run that fails part
+// way leaves files that the next run completes. False, with the path and
+// `why`, when one cannot be written.
+bool PutLibrary(const Options& options, const std::string& nameSpace, const fs::path& outDir,
+                const Collector& collector, std::string* path, std::string* why) {
+    bool incbin = options.data == "incbin";
+    library::Plan plan{options.library, nameSpace, incbin ? library::DataFormat::Incbin : library::DataFormat::Msvc,
+                       incbin ? BlobPath(options, outDir) : std::string()};
+    std::vector<library::Script> scripts;
+    scripts.reserve(collector.Scripts().size());
+    for (const auto& s : collector.Scripts()) scripts.push_back({s.name, s.offset, s.size});
+    std::vector<library::File> files = library::Sources(plan, scripts, collector.Bytes());
+    auto put = [&](const std::string& name, const std::string& content) {
+        fs::path target = outDir / FsPath(name);
+        if (PutIfChanged(target, content, why)) return true;
+        *path = Utf8(target);
+        return false;
+    };
+    if (incbin && !put(options.library + ".bin", collector.Bytes())) return false;
+    // Sources gives the header, the table, the data: written the other way round
+    for (auto f = files.rbegin(); f != files.rend(); ++f)
+        if (!put(f->name, f->content)) return false;
+    return true;
+}
+
 // Whether the process ends because the run is through.
 bool finished = false;
 
@@ -340,6 +395,16 @@ int Run(const Options& options) {
     if (root.size() + 1 + 4 >= kMaxPath)
         return Fail(Utf8(rootPath), "the path leaves no room under the 260-byte limit for a script's name");
 
+    // library mode: a name for the files and a namespace the header can open
+    std::string nameSpace = options.nameSpace.empty() ? options.library : options.nameSpace;
+    std::string why;
+    if (!options.library.empty() && !LibraryName(options.library))
+        return Fail(options.library, "not a library name: letters, digits, \"_\", \".\", \"+\" and \"-\" only");
+    if (!options.library.empty() && !library::ValidNamespace(nameSpace, &why))
+        return Fail(nameSpace, "not a namespace for the library" +
+                                   std::string(options.nameSpace.empty() ? " (its name; give --namespace): " : ": ") +
+                                   why);
+
     fs::path output = fs::absolute(FsPath(options.output), error);
     fs::path depfile = options.depfile.empty() ? fs::path() : fs::absolute(FsPath(options.depfile), error);
     // the depfile names what the rule makes as the build system named it
@@ -380,7 +445,6 @@ int Run(const Options& options) {
     }
 
     // the depfile first: a run that fails on it leaves the header as it was
-    std::string why;
     if (!depfile.empty() && !PutIfChanged(depfile, DepfileText(made, collector.Inputs(), depfile), &why))
         return Fail(Utf8(depfile), why);
     if (options.library.empty()) {
@@ -391,6 +455,9 @@ int Run(const Options& options) {
                                         !PutIfChanged(output, text, &why)))
             return Fail(Utf8(output), why);
     }
+    std::string failed;
+    if (!options.library.empty() && !PutLibrary(options, nameSpace, outDir, collector, &failed, &why))
+        return Fail(failed, why);
     return 0;
 }
 

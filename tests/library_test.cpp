@@ -1,0 +1,111 @@
+#include "tools/library.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using library::DataFormat;
+using library::Plan;
+using library::Script;
+
+// The bytes of a C string literal's inside (the escapes the writer uses).
+std::string Decode(const std::string& inside) {
+    std::string bytes;
+    for (std::size_t i = 0; i < inside.size(); ++i) {
+        if (inside[i] != '\\') {
+            bytes += inside[i];
+        } else if (inside[i + 1] >= '0' && inside[i + 1] <= '7') {
+            bytes += static_cast<char>(std::stoi(inside.substr(i + 1, 3), nullptr, 8));
+            i += 3;
+        } else {
+            bytes += inside[++i] == 'n' ? '\n' : inside[i];
+        }
+    }
+    return bytes;
+}
+
+}  // namespace
+
+TEST(LibraryTest, NamespacesThatCompileAreTakenAndNoOther) {
+    const struct {
+        const char* ns;
+        bool valid;
+    } cases[] = {
+        {"app", true},    {"scripts::v2", true}, {"x::std", true}, {"Lib_9", true},  {"", false},
+        {"a::", false},   {"::a", false},        {"a:::b", false}, {"2x", false},    {"a-b", false},
+        {"_x", false},    {"a__b", false},       {"a::_B", false}, {"class", false}, {"a::and", false},
+        {"errno", false}, {"NULL", false},       {"linux", false}, {"std", false},   {"posix::x", false},
+    };
+    for (const auto& c : cases) {
+        std::string why;
+        EXPECT_EQ(library::ValidNamespace(c.ns, &why), c.valid) << c.ns;
+        EXPECT_EQ(why.empty(), c.valid) << c.ns << ": " << why;
+    }
+}
+
+// What changes with what: the consumer header never with the scripts, the
+// data source exactly with the blob, the table with names and places.
+TEST(LibraryTest, EachFileChangesExactlyWithWhatItHolds) {
+    const std::vector<Script> base = {{"a", 0, 2}, {"b", 2, 1}};
+    const struct {
+        const char* change;
+        std::vector<Script> scripts;
+        std::string blob;
+        bool table, data;
+    } cases[] = {
+        {"nothing", base, "xyz", false, false},
+        {"a byte", base, "xyZ", false, true},
+        {"a name", {{"a", 0, 2}, {"c", 2, 1}}, "xyz", true, false},
+        {"a size", {{"a", 0, 1}, {"b", 1, 2}}, "xyz", true, false},
+        {"no script", {}, "", true, true},
+    };
+    for (DataFormat format : {DataFormat::Incbin, DataFormat::Msvc}) {
+        Plan plan{"app", "app", format, "/b/app.bin"};
+        const auto before = library::Sources(plan, base, "xyz");
+        for (const auto& c : cases) {
+            const auto after = library::Sources(plan, c.scripts, c.blob);
+            EXPECT_EQ(after[0].content, before[0].content) << c.change;
+            EXPECT_EQ(after[1].content != before[1].content, c.table) << c.change;
+            EXPECT_EQ(after[2].content != before[2].content, c.data) << c.change;
+        }
+    }
+}
+
+// The C literal data: every piece under the dialect's 16,380 bytes (as
+// written and as meant), every row one concatenation of at most 65,535
+// with its zero, no empty array, and the bytes exactly the blob's.
+TEST(LibraryTest, LiteralDataKeepsTheLimitsAndHoldsTheBlob) {
+    const std::size_t row = library::kRowBytes;
+    for (std::size_t size : {std::size_t{0}, std::size_t{1}, row - 1, row, row + 1, 3 * row + 4000}) {
+        std::string blob = std::string("?\?=\"\\\n").substr(0, size);  // no trigraph may form
+        for (std::size_t i = blob.size(); i < size; ++i) blob += static_cast<char>((i * 7 + i / 251) & 0xff);
+        std::string data = library::Sources({"d", "d", DataFormat::Msvc, ""}, {{"x", 0, size}}, blob)[2].content;
+        std::string decoded, concatenation;
+        std::size_t rows = 0;
+        for (std::size_t at = 0, end; at < data.size(); at = end + 1) {
+            end = data.find('\n', at);
+            std::string line = data.substr(at, end - at);
+            if (line.rfind("    ", 0) == 0 && line.find('"') != std::string::npos) {  // a piece
+                std::string inside = line.substr(line.find('"') + 1, line.rfind('"') - line.find('"') - 1);
+                EXPECT_LT(inside.size(), 16380u) << size;
+                EXPECT_EQ(inside.find("??"), std::string::npos) << size;
+                EXPECT_LE(Decode(inside).size(), library::kPieceBytes) << size;
+                concatenation += Decode(inside);
+            } else if (line == "        ," || line == "};") {  // a row ends, or the tail
+                EXPECT_LE(concatenation.size() + 1, 65535u) << size;
+                if (line != "};") {
+                    EXPECT_EQ(concatenation.size(), row) << size;
+                }
+                rows += line != "};";
+                decoded += concatenation;
+                concatenation.clear();
+            }
+        }
+        EXPECT_EQ(rows, size / row) << size;
+        EXPECT_TRUE(decoded == blob) << size;
+        EXPECT_NE(data.find("char tail[" + std::to_string(size % row + 1) + "]"), std::string::npos) << size;
+    }
+}
