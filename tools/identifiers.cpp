@@ -26,6 +26,12 @@ const std::unordered_set<std::string>& Reserved() {
     return words;
 }
 
+}  // namespace
+
+bool IsReserved(std::string_view word) { return Reserved().count(std::string(word)) != 0; }
+
+namespace {
+
 bool IdentifierByte(unsigned char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
 }

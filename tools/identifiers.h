@@ -24,6 +24,9 @@ namespace identifiers {
 // Is `id` a valid C and C++ identifier that names no keyword?
 bool IsValid(const std::string& id);
 
+// Is `word` a C or C++ keyword (an alternative token too), or "main"?
+bool IsReserved(std::string_view word);
+
 // `id` made valid, not yet unique.
 std::string MakeValid(const std::string& id);
 

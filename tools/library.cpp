@@ -3,25 +3,17 @@
 #include <algorithm>
 #include <numeric>
 
+#include "tools/identifiers.h"
+
 namespace library {
 namespace {
 
-// C and C++ keywords (alternative tokens too), and names the standard
-// headers or the compilers define as macros: a namespace of any of these
-// would not survive the preprocessor or the parser.
+// C and C++ keywords, and names the standard headers or the compilers
+// define as macros: a namespace of any of these would not survive the
+// preprocessor or the parser.
 bool Forbidden(std::string_view word) {
+    if (identifiers::IsReserved(word)) return true;
     static const char* const words[] = {
-        "alignas", "alignof", "and", "and_eq", "asm", "auto", "bitand", "bitor", "bool", "break", "case", "catch",
-        "char", "char8_t", "char16_t", "char32_t", "class", "compl", "concept", "const", "consteval", "constexpr",
-        "constinit", "const_cast", "continue", "co_await", "co_return", "co_yield", "decltype", "default", "delete",
-        "do", "double", "dynamic_cast", "else", "enum", "explicit", "export", "extern", "false", "float", "for",
-        "friend", "goto", "if", "inline", "int", "long", "mutable", "namespace", "new", "noexcept", "not", "not_eq",
-        "nullptr", "operator", "or", "or_eq", "private", "protected", "public", "register", "reinterpret_cast",
-        "requires", "restrict", "return", "short", "signed", "sizeof", "static", "static_assert", "static_cast",
-        "struct", "switch", "template", "this", "thread_local", "throw", "true", "try", "typedef", "typeid",
-        "typename", "typeof", "union", "unsigned", "using", "virtual", "void", "volatile", "wchar_t", "while", "xor",
-        "xor_eq",
-        // macros
         "assert", "errno", "NULL", "EOF", "BUFSIZ", "FILENAME_MAX", "stdin", "stdout", "stderr", "offsetof",
         "setjmp", "va_arg", "va_copy", "va_end", "va_start", "linux", "unix", "i386", "MB_CUR_MAX", "RAND_MAX",
         "EXIT_SUCCESS", "EXIT_FAILURE", "CHAR_BIT", "INT_MAX", "SIZE_MAX", "EDOM", "ERANGE", "EILSEQ"};

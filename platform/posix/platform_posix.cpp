@@ -442,6 +442,23 @@ int ModuleFileName(char* out, int size) {
 
 // ---- Files -------------------------------------------------------------------------
 
+namespace {
+
+// Opens `os` with `flags` without waiting (never blocked by a FIFO or a
+// device), then insists on a regular file; kInvalidFile otherwise.
+FileHandle OpenRegular(const std::string& os, int flags) {
+    int fd = open(os.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) return kInvalidFile;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return kInvalidFile;
+    }
+    return fd;
+}
+
+}  // namespace
+
 FileHandle OpenForRead(const char* path) {
     std::string os;
     if (!OsPath(path, &os)) return kInvalidFile;
@@ -451,16 +468,7 @@ FileHandle OpenForRead(const char* path) {
         handed.fd = -1;
         return knownSize.fd;
     }
-    // never block on a FIFO or device: open without waiting, then insist on
-    // a regular file
-    int fd = open(os.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return kInvalidFile;
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
-        return kInvalidFile;
-    }
-    return fd;
+    return OpenRegular(os, O_RDONLY);
 }
 
 std::uint64_t FileSize(FileHandle file) {
@@ -509,16 +517,7 @@ FileHandle CreateNewForWrite(const char* path) {
 FileHandle OpenForOverwrite(const char* path) {
     std::string os;
     if (!OsPath(path, &os)) return kInvalidFile;
-    // without waiting, so a FIFO that turned up since it was looked at
-    // cannot hold the run; then only a regular file will do
-    int fd = open(os.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
-    if (fd < 0) return kInvalidFile;
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
-        return kInvalidFile;
-    }
-    return fd;
+    return OpenRegular(os, O_WRONLY | O_CREAT);  // a FIFO that turned up since it was looked at cannot hold the run
 }
 
 bool ReserveSpace(FileHandle file, std::uint64_t size) {
