@@ -45,7 +45,10 @@ function(nativegen_add_library target)
 
   # the front end checks the namespace fully (keywords, macros); this
   # catches a target name that is no identifier before anything is built
-  if(NOT ARG_NAMESPACE)
+  # (a NAMESPACE of "N" or "Off" is a namespace like any other)
+  if("NAMESPACE" IN_LIST ARG_KEYWORDS_MISSING_VALUES)
+    message(FATAL_ERROR "nativegen_add_library: NAMESPACE needs a value")
+  elseif("${ARG_NAMESPACE}" STREQUAL "")
     set(ARG_NAMESPACE ${target})
     set(origin "the target's name; give NAMESPACE")
   else()
@@ -54,6 +57,37 @@ function(nativegen_add_library target)
   if(NOT ARG_NAMESPACE MATCHES "^[A-Za-z][A-Za-z0-9_]*(::[A-Za-z][A-Za-z0-9_]*)*$" OR ARG_NAMESPACE MATCHES "__")
     message(FATAL_ERROR "nativegen_add_library: \"${ARG_NAMESPACE}\" (${origin}) is not a C++ namespace: "
                         "identifiers joined by ::, each starting with a letter, no __")
+  endif()
+
+  # two libraries in one namespace would link as one: the first's table
+  # would answer for both. Nor may one namespace stand where another
+  # library's own names are.
+  get_property(taken GLOBAL PROPERTY NATIVEGEN_LIBRARY_NAMESPACES)
+  foreach(entry IN LISTS taken)
+    string(REPLACE "=" ";" entry "${entry}")
+    list(GET entry 0 other_ns)
+    list(GET entry 1 other)
+    foreach(pair "${ARG_NAMESPACE};${other_ns}" "${other_ns};${ARG_NAMESPACE}")
+      list(GET pair 0 inner)
+      list(GET pair 1 outer)
+      if(inner STREQUAL outer OR inner MATCHES "^${outer}::(entry|entries|find|all|count)(::|$)")
+        message(FATAL_ERROR "nativegen_add_library: ${target}'s namespace ${ARG_NAMESPACE} clashes with "
+                            "${other}'s ${other_ns}: give each library a NAMESPACE of its own")
+      endif()
+    endforeach()
+  endforeach()
+  set_property(GLOBAL APPEND PROPERTY NATIVEGEN_LIBRARY_NAMESPACES "${ARG_NAMESPACE}=${target}")
+
+  # "<target>.h" stands on the include path of every consumer: it must not
+  # hide a header of the system's
+  set(system_headers assert complex ctype errno fenv float inttypes iso646 limits locale math setjmp signal
+      stdalign stdarg stdatomic stdbool stddef stdint stdio stdlib stdnoreturn string tgmath threads time uchar
+      wchar wctype unistd fcntl strings dirent pthread sched poll termios dlfcn malloc memory alloca features
+      windows winsock2 io process direct)
+  string(TOLOWER "${target}" lower)
+  if(lower IN_LIST system_headers)
+    message(FATAL_ERROR "nativegen_add_library: ${target}.h would hide the system's <${target}.h> from "
+                        "everything that links ${target}: give the library another name")
   endif()
 
   if(NOT ARG_DATA)
@@ -98,7 +132,7 @@ function(nativegen_add_library target)
   # a file whose content did not change keeps its time: a touched script
   # rebuilds at most the data
   _nativegen_rule("${out}/${target}" "${root}" "${out}" MADE "${header}" "${table}" "${data}" ${blob}
-                  COMMAND ${run} ${builder_file} OPTIONS ${options} DEPENDS ${builder_depend})
+                  RUNNER ${run} COMMAND ${builder_file} OPTIONS ${options} DEPENDS ${builder_depend})
 
   add_library(${target} STATIC "${table}" "${data}" "${header}" "${out}/${target}.stamp")
   target_include_directories(${target} PUBLIC "$<BUILD_INTERFACE:${out}>")
@@ -106,6 +140,9 @@ function(nativegen_add_library target)
   set_target_properties(${target} PROPERTIES LINKER_LANGUAGE CXX)
   if(blob)
     # the assembler reads the blob: the data's object is remade when it changes
-    set_source_files_properties("${data}" PROPERTIES OBJECT_DEPENDS "${blob}")
+    # (and, with GCC, outside link-time optimisation, which would keep the
+    # assembler's symbol from the linker)
+    set_source_files_properties("${data}" PROPERTIES OBJECT_DEPENDS "${blob}"
+                                COMPILE_OPTIONS "$<$<CXX_COMPILER_ID:GNU>:-fno-lto>")
   endif()
 endfunction()

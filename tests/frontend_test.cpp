@@ -120,7 +120,8 @@ TEST_F(FrontEndTest, BadInputNamesThePathAndChangesNothing) {
         {{Utf8(tree), header, "--frobnicate"}, 2, "unknown option --frobnicate"},
         {{Utf8(tree)}, 2, "expected a script root and an output"},
         {{Utf8(tree), header, "--depfile"}, 2, "--depfile needs a value"},
-        {{Utf8(tree), header, "--data", "hex"}, 2, "--data takes incbin or msvc"},
+        {{Utf8(tree), Utf8(dir.path() / "out"), "--library", "x", "--data", "hex"}, 2, "--data takes incbin or msvc"},
+        {{Utf8(tree), header, "--namespace", "n"}, 2, "--namespace and --data go with --library"},
         {{Utf8(dir.path() / "clash"), header, "--strict"}, 1, "x.js.js: its module name \"x\""},
         {{Utf8(dir.path() / "clash"), header, "--depfile", Utf8(dir.path() / "out")}, 1, "out: cannot be written"},
     };

@@ -20,6 +20,8 @@
 # safe          SAFE_IDENTIFIERS over real-shaped names, built with Clang;
 #               without it the header is the generator's, byte for byte
 # meson         a Meson project runs the front end with its depfile
+# libraryrules  library calls that cannot work are refused when CMake
+#               configures, naming the reason
 cmake_minimum_required(VERSION 3.25)
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
@@ -272,6 +274,37 @@ elseif(CHECK STREQUAL "hostile")
   if(NOT EXISTS ${user_out}/stage/mine.js OR NOT mine STREQUAL "the user's own file\n")
     message(FATAL_ERROR "the build touched files of the user's OUTPUT_DIR")
   endif()
+
+elseif(CHECK STREQUAL "libraryrules")
+  install_package()
+  file(COPY ${SOURCE}/examples/scripts/ DESTINATION ${WORK}/tree)
+  # each row: the calls, then what the refusal says ("" when they are taken)
+  set(rows
+    "nativegen_add_library(one SCRIPT_ROOT tree NAMESPACE shared)|nativegen_add_library(two SCRIPT_ROOT tree NAMESPACE shared)|namespace shared clashes with one's shared"
+    "nativegen_add_library(one SCRIPT_ROOT tree NAMESPACE a)|nativegen_add_library(two SCRIPT_ROOT tree NAMESPACE a::find)|clashes with one's a"
+    "nativegen_add_library(string SCRIPT_ROOT tree NAMESPACE s)|string.h would hide the system's <string.h>"
+    "nativegen_add_library(one SCRIPT_ROOT tree NAMESPACE \"\")|NAMESPACE needs a value"
+    "nativegen_add_library(one SCRIPT_ROOT tree NAMESPACE Off)|")
+  set(i 0)
+  foreach(row IN LISTS rows)
+    math(EXPR i "${i} + 1")
+    string(REPLACE "|" ";" row "${row}")
+    list(POP_BACK row said)
+    list(JOIN row "\n" calls)
+    file(WRITE ${WORK}/row${i}/CMakeLists.txt "cmake_minimum_required(VERSION 3.25)\nproject(row LANGUAGES CXX)\n"
+               "find_package(NativeGen CONFIG REQUIRED)\n${calls}\n")
+    file(COPY ${WORK}/tree DESTINATION ${WORK}/row${i})
+    execute_process(COMMAND ${CMAKE_COMMAND} -S ${WORK}/row${i} -B ${WORK}/row${i}/build -G Ninja
+                            -DCMAKE_PREFIX_PATH=${WORK}/package
+                    RESULT_VARIABLE failed OUTPUT_VARIABLE out ERROR_VARIABLE out)
+    string(REPLACE "\n" " " flat "${out}")
+    string(REGEX REPLACE " +" " " flat "${flat}")
+    if(said STREQUAL "" AND failed)
+      message(FATAL_ERROR "row ${i} was refused:\n${out}")
+    elseif(NOT said STREQUAL "" AND (NOT failed OR NOT flat MATCHES "${said}"))
+      message(FATAL_ERROR "row ${i} was not refused with \"${said}\":\n${out}")
+    endif()
+  endforeach()
 
 elseif(CHECK STREQUAL "meson")
   find_program(MESON meson REQUIRED)

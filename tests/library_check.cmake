@@ -76,7 +76,8 @@ elseif(COMPILER STREQUAL "mingw")
   set(compilers -DCMAKE_TOOLCHAIN_FILE=${SOURCE}/cmake/mingw-w64.cmake)
   set(suffix .exe)
 else()
-  set(compilers -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++)
+  # with link-time optimisation, which must leave the assembler's blob to the linker
+  set(compilers -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ -DCMAKE_INTERPROCEDURAL_OPTIMIZATION=ON)
 endif()
 # the trees as a copy the check may change
 file(COPY ${trees}/ DESTINATION ${WORK}/trees)

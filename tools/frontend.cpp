@@ -338,7 +338,7 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
                              : a == "--data"      ? &options->data
                                                   : nullptr;
         if (value) {
-            if (i + 1 == arguments.size()) {
+            if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
                 *why = a + " needs a value";
                 return false;
             }
@@ -357,6 +357,10 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
     }
     if (positional.size() != 2 || positional[0].empty() || positional[1].empty()) {
         *why = "expected a script root and an output";
+        return false;
+    }
+    if (options->library.empty() && (!options->nameSpace.empty() || options->data != "incbin")) {
+        *why = "--namespace and --data go with --library";
         return false;
     }
     if (options->data != "incbin" && options->data != "msvc") {
@@ -440,8 +444,8 @@ int Run(const Options& options) {
     for (const std::string& problem : collector.Problems())
         std::fprintf(stderr, "nativegen-build: %s%s\n", options.strict ? "" : "warning: ", problem.c_str());
     if (options.strict && !collector.Problems().empty()) {
-        return Fail(Utf8(output), "not written: " + std::to_string(collector.Problems().size()) +
-                                      " scripts would not be embedded whole");
+        return Fail(Utf8(output), "not written, for the problems above (" +
+                                      std::to_string(collector.Problems().size()) + ")");
     }
 
     // the depfile first: a run that fails on it leaves the header as it was

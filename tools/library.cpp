@@ -16,7 +16,15 @@ bool Forbidden(std::string_view word) {
     static const char* const words[] = {
         "assert", "errno", "NULL", "EOF", "BUFSIZ", "FILENAME_MAX", "stdin", "stdout", "stderr", "offsetof",
         "setjmp", "va_arg", "va_copy", "va_end", "va_start", "linux", "unix", "i386", "MB_CUR_MAX", "RAND_MAX",
-        "EXIT_SUCCESS", "EXIT_FAILURE", "CHAR_BIT", "INT_MAX", "SIZE_MAX", "EDOM", "ERANGE", "EILSEQ"};
+        "EXIT_SUCCESS", "EXIT_FAILURE", "CHAR_BIT", "INT_MAX", "SIZE_MAX", "EDOM", "ERANGE", "EILSEQ", "WEOF",
+        "WCHAR_MIN", "WCHAR_MAX", "NDEBUG", "SEEK_SET", "SEEK_CUR", "SEEK_END", "EINVAL", "ENOENT", "ENOMEM",
+        "EAGAIN", "EACCES", "EEXIST", "EINTR", "INT_MIN", "UINT_MAX", "LONG_MIN", "LONG_MAX", "CLOCKS_PER_SEC",
+        "_WIN32", "_WIN64", "__linux__", "unix", "WIN32", "min", "max",
+        // what the C library declares at global scope, which a namespace
+        // of the same name there would clash with
+        "index", "strlen", "time", "exit", "abort", "abs", "random", "rand", "remove", "rename", "free", "malloc",
+        "calloc", "realloc", "read", "write", "open", "close", "printf", "puts", "signal", "select", "clock",
+        "sqrt", "log", "div", "system", "getenv", "memcpy", "memset", "strcmp", "sleep", "kill", "wait"};
     for (const char* w : words)
         if (word == w) return true;
     return false;
@@ -281,10 +289,13 @@ std::string MsvcSource(const Plan& plan, std::string_view blob) {
     out += "/* rows fill their arrays exactly, without a terminating zero: valid C, and\n"
            "   no cause for that compiler's warning */\n";
     out += "#if defined(_MSC_VER)\n#pragma warning(disable : 4295)\n#endif\n\n";
-    out += "const struct " + symbol + "_rows {\n";
+    out += "struct " + symbol + "_rows {\n";
     if (rows > 0) out += "    char rows[" + std::to_string(rows) + "][" + std::to_string(kRowBytes) + "];\n";
     out += "    char tail[" + std::to_string(blob.size() - rows * kRowBytes + 1) + "];\n";
-    out += "} " + symbol + " = {\n";
+    out += "};\n";
+    // declared before it is defined, as a symbol other files read
+    out += "extern const struct " + symbol + "_rows " + symbol + ";\n";
+    out += "const struct " + symbol + "_rows " + symbol + " = {\n";
     auto pieces = [&](std::string_view bytes, const char* indent) {
         if (bytes.empty()) out += indent, out += "\"\"\n";
         for (std::size_t at = 0; at < bytes.size(); at += kPieceBytes) {
