@@ -328,8 +328,8 @@ bool ValidNamespace(std::string_view ns, std::string* why) {
     if (ns.empty()) return fail("the namespace is empty");
     std::vector<std::string_view> parts = Components(ns);
     for (std::string_view part : parts) {
-        std::string quoted = "\"" + std::string(part) + "\"";
-        if (part.empty()) return fail("\"" + std::string(ns) + "\" has an empty part");
+        std::string quoted = Quoted(part);
+        if (part.empty()) return fail(Quoted(ns) + " has an empty part");
         if (!Letter(part[0])) return fail(quoted + " does not start with a letter");
         if (!std::all_of(part.begin(), part.end(), [](char c) { return Letter(c) || Digit(c); }))
             return fail(quoted + " holds a character other than letters, digits and _");
@@ -337,7 +337,7 @@ bool ValidNamespace(std::string_view ns, std::string* why) {
             return fail(quoted + " is reserved (a leading _ or a __)");
         if (Forbidden(part)) return fail(quoted + " is a keyword or a standard macro");
     }
-    if (parts[0] == "std" || parts[0] == "posix") return fail("\"" + std::string(parts[0]) + "\" is the standard library's");
+    if (parts[0] == "std" || parts[0] == "posix") return fail(Quoted(parts[0]) + " is the standard library's");
     return true;
 }
 
