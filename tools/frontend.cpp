@@ -103,12 +103,8 @@ public:
     const std::set<std::string>& Inputs() const { return inputs_; }
     const std::vector<std::string>& Problems() const { return problems_; }
 
-    struct Script {
-        std::string name;
-        std::size_t offset;
-        std::size_t size;
-    };
-    const std::vector<Script>& Scripts() const { return scripts_; }
+    // Library mode: each script's name and place in Bytes(), in header order.
+    const std::vector<library::Script>& Scripts() const { return scripts_; }
     const std::string& Bytes() const { return bytes_; }
 
 private:
@@ -176,7 +172,7 @@ private:
     std::set<std::string> inputs_;
     std::map<std::string, std::string> names_;  // module name -> the first script's path
     std::vector<std::string> problems_;
-    std::vector<Script> scripts_;
+    std::vector<library::Script> scripts_;
     std::string bytes_;
 };
 
@@ -295,10 +291,7 @@ bool PutLibrary(const Options& options, const std::string& nameSpace, const fs::
     bool incbin = options.data == "incbin";
     library::Plan plan{options.library, nameSpace, incbin ? library::DataFormat::Incbin : library::DataFormat::Msvc,
                        incbin ? BlobPath(options, outDir) : std::string()};
-    std::vector<library::Script> scripts;
-    scripts.reserve(collector.Scripts().size());
-    for (const auto& s : collector.Scripts()) scripts.push_back({s.name, s.offset, s.size});
-    std::vector<library::File> files = library::Sources(plan, scripts, collector.Bytes());
+    std::vector<library::File> files = library::Sources(plan, collector.Scripts(), collector.Bytes());
     auto put = [&](const std::string& name, const std::string& content) {
         fs::path target = outDir / FsPath(name);
         if (PutIfChanged(target, content, why)) return true;
