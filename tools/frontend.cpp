@@ -87,7 +87,8 @@ public:
         if (file.find('?') != std::string::npos) return;  // named by its folder's listing; nothing to depend on
         fs::path real = FsPathOf(file);
         std::error_code error;
-        if (fs::exists(real, error)) inputs_.insert(DepfilePath(real));  // a dangling link: its folder tells
+        /* bytes came, so the file is there; otherwise a dangling link is left to its folder */
+        if (count > 0 || fs::exists(real, error)) inputs_.insert(DepfilePath(real));
         if (count > 0) return;
         std::uintmax_t size = fs::is_regular_file(real, error) ? fs::file_size(real, error) : 0;
         if (error || size == 0) return;  // empty indeed, or no file (a directory)

@@ -557,8 +557,7 @@ void RefuseMoves(int n) { movesToRefuse = n; }
 FileHandle HoldForReading(const char* path) {
     std::string os;
     if (!OsPath(path, &os)) return kInvalidFile;
-    int fd = open(os.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    return fd < 0 ? kInvalidFile : fd;
+    return OpenRegular(os, O_RDONLY);
 }
 
 void Pause(int milliseconds) {
