@@ -1,9 +1,9 @@
-#include "tools/library.h"
+#include "tools/nativegen-build/library_sources.h"
 
 #include <algorithm>
 #include <numeric>
 
-#include "tools/identifiers.h"
+#include "tools/common/identifiers.h"
 
 namespace library {
 namespace {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/tool_files.h"
-#include "tools/identifiers.h"
+#include "tools/common/identifiers.h"
 
 namespace fs = std::filesystem;
 

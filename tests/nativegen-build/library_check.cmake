@@ -4,7 +4,7 @@
 #         -DBUILDER=<nativegen-build> -DGENERATOR=<nativegen> [-DEMULATOR=<runner>] [-DDRIVE=Z:]
 #         -P library_check.cmake
 #
-# gcc, clang, mingw: builds tests/library with that compiler, then runs its
+# gcc, clang, mingw: builds tests/nativegen-build/library_consumer with that compiler, then runs its
 # check against the generator's own header for each tree (the generator
 # run standing in a copy of the tree; EMULATOR runs the Windows programs).
 # clang-cl: the front end's sources for the C literal data, over the
@@ -81,7 +81,7 @@ else()
 endif()
 # the trees as a copy the check may change
 file(COPY ${trees}/ DESTINATION ${WORK}/trees)
-run(${CMAKE_COMMAND} -S ${SOURCE}/tests/library -B ${WORK}/build -G Ninja ${compilers}
+run(${CMAKE_COMMAND} -S ${SOURCE}/tests/nativegen-build/library_consumer -B ${WORK}/build -G Ninja ${compilers}
     -DNATIVEGEN_SOURCE=${SOURCE} -DBUILDER=${BUILDER} -DTREES=${WORK}/trees)
 run(${CMAKE_COMMAND} --build ${WORK}/build)
 

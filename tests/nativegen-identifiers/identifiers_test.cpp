@@ -1,4 +1,4 @@
-#include "tools/identifiers.h"
+#include "tools/common/identifiers.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "tools/frontend.h"
+#include "tools/nativegen-build/frontend.h"
 
 #include <cctype>
 #include <cstdio>
@@ -13,8 +13,8 @@
 #include "platform/tool_files.h"
 #include "runtime/services/files.h"
 #include "runtime/services/text.h"
-#include "tools/identifiers.h"
-#include "tools/library.h"
+#include "tools/common/identifiers.h"
+#include "tools/nativegen-build/library_sources.h"
 
 namespace fs = std::filesystem;
 

@@ -1,4 +1,4 @@
-#include "tools/library.h"
+#include "tools/nativegen-build/library_sources.h"
 
 #include <gtest/gtest.h>
 
