@@ -17,7 +17,8 @@
 # readonly      a read-only script tree (as an unprivileged user when root)
 #               builds and gains nothing; a second build tree over it
 #               leaves the first one as it was
-# safe          SAFE_IDENTIFIERS over real-shaped names, built with Clang;
+# safe          SAFE_IDENTIFIERS over real-shaped names (the C library's
+#               among them), built with GCC, Clang and MinGW;
 #               without it the header is the generator's, byte for byte
 # meson         a Meson project runs the front end with its depfile
 # libraryrules  library calls that cannot work are refused when CMake
@@ -213,8 +214,16 @@ elseif(CHECK STREQUAL "safe")
   # a copy, for the generator to stand in
   file(COPY ${SOURCE}/tests/fixtures/real/ DESTINATION ${WORK}/tree)
   set(real ${WORK}/tree)
-  build_user(clang ${real} -DHOW=find_package -DCMAKE_PREFIX_PATH=${WORK}/package -DSAFE=ON
-             -DCMAKE_CXX_COMPILER=clang++-14)
+  # names of the C library's functions and macros, reserved shapes: with
+  # GCC and Clang built and run, with MinGW (the package's toolchain) built
+  foreach(compiler g++ clang++-14)
+    build_user(${compiler} ${real} -DHOW=find_package -DCMAKE_PREFIX_PATH=${WORK}/package -DSAFE=ON
+               -DCMAKE_CXX_COMPILER=${compiler})
+  endforeach()
+  run(${CMAKE_COMMAND} -S ${user} -B ${WORK}/mingw -G Ninja -DSCRIPTS=${real} -DCHECK_SOURCE=${check_source}
+      -DHOW=find_package -DNativeGen_DIR=${WORK}/package/lib/cmake/NativeGen -DSAFE=ON
+      --toolchain ${WORK}/package/lib/cmake/NativeGen/mingw-w64.cmake)
+  run(${CMAKE_COMMAND} --build ${WORK}/mingw)
   # without the option the consumer gets the generator's header untouched
   run(${CMAKE_COMMAND} -S ${user} -B ${WORK}/plain -G Ninja -DSCRIPTS=${real} -DCHECK_SOURCE=${check_source}
       -DHOW=find_package -DCMAKE_PREFIX_PATH=${WORK}/package)
