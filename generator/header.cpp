@@ -79,4 +79,6 @@ std::int32_t EndHeader() {
     return CommitPendingFile(&header);
 }
 
+bool HeaderChanged() { return !header.unchanged; }
+
 void AbandonHeader() { AbandonPendingFile(&header); }

@@ -181,8 +181,9 @@ private:
 
 // Writes `content` to the file `path` only when it holds something else,
 // through a new file put in place whole. False, with `why`, when it
-// cannot. Changes the working directory to the file's.
-bool PutIfChanged(const fs::path& path, const std::string& content, std::string* why) {
+// cannot; `changed`, when given, is set when the file's content changed.
+// Changes the working directory to the file's.
+bool PutIfChanged(const fs::path& path, const std::string& content, std::string* why, bool* changed = nullptr) {
     std::error_code error;
     fs::current_path(path.parent_path(), error);
     std::string name;
@@ -201,6 +202,7 @@ bool PutIfChanged(const fs::path& path, const std::string& content, std::string*
         *why = "cannot be written";
         return false;
     }
+    if (changed && !file.unchanged) *changed = true;
     return true;
 }
 
@@ -214,24 +216,28 @@ bool Nameable(std::string_view path) {
     return true;
 }
 
-// The depfile: `target` depends on every input. An input no depfile can
-// name (a ";", "&", "'", "^" or "`" in it) is not listed; in its place
-// stands a file that never exists, so the build runs the front end every
-// time and still sees that file change.
-std::string DepfileText(const fs::path& target, const std::set<std::string>& inputs, const fs::path& depfile) {
-    std::string text = DepfileName(DepfilePath(target)) + ":", unnamed;
+// The depfile: `target` depends on every input, and each input has an
+// empty rule of its own (as a compiler's -MP writes), so that Make takes a
+// deleted one as a reason to run again, not as an error. An input no
+// depfile can name (a ";", "&", "'", "^" or "`" in it) is not listed; in
+// its place stands "<depfile>.always", a file that never exists, under an
+// empty rule too: Make and Ninja run the front end on every build and go
+// on. `unnamed` is set to the first such input, or left empty.
+std::string DepfileText(const fs::path& target, const std::set<std::string>& inputs, const fs::path& depfile,
+                        std::string* unnamed) {
+    std::string text = DepfileName(DepfilePath(target)) + ":", rules;
+    auto list = [&](const std::string& name) {
+        text += " \\\n  " + name;
+        rules += "\n" + name + ":\n";
+    };
     for (const std::string& input : inputs) {
         if (Nameable(input))
-            text += " \\\n  " + DepfileName(input);
-        else if (unnamed.empty())
-            unnamed = input;
+            list(DepfileName(input));
+        else if (unnamed->empty())
+            *unnamed = input;
     }
-    if (!unnamed.empty()) {
-        std::fprintf(stderr, "nativegen-build: note: %s: a depfile cannot name it, so the scripts are read again on "
-                             "every build\n", unnamed.c_str());
-        text += " \\\n  " + DepfileName(DepfilePath(depfile) + ".never");
-    }
-    return text + "\n";
+    if (!unnamed->empty()) list(DepfileName(DepfilePath(depfile) + ".always"));
+    return text + "\n" + rules;
 }
 
 // The header in the file `scratch` with its identifiers made valid, as
@@ -286,16 +292,16 @@ std::string BlobPath(const Options& options, const fs::path& outDir) {
 // Writes the library's files into `outDir`, each only when it changed:
 // the blob first and the consumer header last, so a run that fails part
 // way leaves files that the next run completes. False, with the path and
-// `why`, when one cannot be written.
+// `why`, when one cannot be written; `changed` is set when one changed.
 bool PutLibrary(const Options& options, const std::string& nameSpace, const fs::path& outDir,
-                const Collector& collector, std::string* path, std::string* why) {
+                const Collector& collector, std::string* path, std::string* why, bool* changed) {
     bool incbin = options.data == "incbin";
     library::Plan plan{options.library, nameSpace, incbin ? library::DataFormat::Incbin : library::DataFormat::Msvc,
                        incbin ? BlobPath(options, outDir) : std::string()};
     std::vector<library::File> files = library::Sources(plan, collector.Scripts(), collector.Bytes());
     auto put = [&](const std::string& name, const std::string& content) {
         fs::path target = outDir / FsPath(name);
-        if (PutIfChanged(target, content, why)) return true;
+        if (PutIfChanged(target, content, why, changed)) return true;
         *path = Utf8(target);
         return false;
     };
@@ -435,27 +441,41 @@ int Run(const Options& options) {
     ReleaseText(pattern);
     Watcher = nullptr;
 
-    for (const std::string& problem : collector.Problems())
-        std::fprintf(stderr, "nativegen-build: %s%s\n", options.strict ? "" : "warning: ", problem.c_str());
+    // errors stop the run; warnings and the note wait for the outputs
     if (options.strict && !collector.Problems().empty()) {
+        for (const std::string& problem : collector.Problems())
+            std::fprintf(stderr, "nativegen-build: %s\n", problem.c_str());
         return Fail(Utf8(output), "not written, for the problems above (" +
                                       std::to_string(collector.Problems().size()) + ")");
     }
 
     // the depfile first: a run that fails on it leaves the header as it was
-    if (!depfile.empty() && !PutIfChanged(depfile, DepfileText(made, collector.Inputs(), depfile), &why))
+    std::string unnamed;
+    if (!depfile.empty() && !PutIfChanged(depfile, DepfileText(made, collector.Inputs(), depfile, &unnamed), &why))
         return Fail(Utf8(depfile), why);
+    bool changed = false;
     if (options.library.empty()) {
         fs::current_path(outDir, error);  // the pending header's names are relative to it
         if (error || !EndHeader()) return Fail(Utf8(output), "cannot be written");
+        changed = !options.safeIdentifiers && HeaderChanged();
         std::string text;
         if (options.safeIdentifiers && (!RewrittenHeader(scratch.c_str(), (scratch + ".safe").c_str(), &text, &why) ||
-                                        !PutIfChanged(output, text, &why)))
+                                        !PutIfChanged(output, text, &why, &changed)))
             return Fail(Utf8(output), why);
     }
     std::string failed;
-    if (!options.library.empty() && !PutLibrary(options, nameSpace, outDir, collector, &failed, &why))
+    if (!options.library.empty() && !PutLibrary(options, nameSpace, outDir, collector, &failed, &why, &changed))
         return Fail(failed, why);
+
+    // said once: a run that changes nothing (an idle build that runs the
+    // front end anyway) says nothing
+    if (changed) {
+        for (const std::string& problem : collector.Problems())
+            std::fprintf(stderr, "nativegen-build: warning: %s\n", problem.c_str());
+        if (!unnamed.empty())
+            std::fprintf(stderr, "nativegen-build: note: %s: a depfile cannot name it, so the scripts are read again "
+                                 "on every build\n", unnamed.c_str());
+    }
     return 0;
 }
 
