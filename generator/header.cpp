@@ -82,3 +82,5 @@ std::int32_t EndHeader() {
 bool HeaderChanged() { return !header.unchanged; }
 
 void AbandonHeader() { AbandonPendingFile(&header); }
+
+bool HeaderWriteFailed() { return header.failed; }
