@@ -215,7 +215,8 @@ bool CheckRoot(const std::string& given, Tree* tree, Failure* failure) {
     failure->path = Utf8(tree->real);
     if (fs::directory_iterator(tree->real, error); error) failure->why = "cannot be listed";
     while (!tree->root.empty() && EndsInSeparator(tree->root)) tree->root.pop_back();
-    if (failure->why.empty() && tree->root.empty()) failure->why = "the file system's root cannot be walked";
+    if (failure->why.empty() && (tree->root.empty() || tree->real == tree->real.root_path()))
+        failure->why = "the file system's root cannot be walked";
     if (failure->why.empty() && NoRoomForAName(tree->root.size()))
         failure->why = "the path leaves no room under the " + kLimit + " for a script's name";
     return failure->why.empty();
