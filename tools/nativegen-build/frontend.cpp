@@ -433,6 +433,7 @@ const char kUsage[] =
     "                       [--safe-identifiers]\n"
     "       nativegen-build ROOT DIR --library NAME [--namespace NS] [--data incbin|msvc]\n"
     "                       [--depfile FILE [--depfile-target FILE]] [--strict]\n"
+    "       nativegen-build --check-names --library NAME [--namespace NS]\n"
     "       nativegen-build --help | --version\n";
 
 }  // namespace
@@ -457,6 +458,8 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
             options->strict = true;
         } else if (a == "--safe-identifiers") {
             options->safeIdentifiers = true;
+        } else if (a == "--check-names") {
+            options->checkNames = true;
         } else if (a == "--help" || a == "--version") {
             options->help = a == "--help";
             options->version = a == "--version";
@@ -468,6 +471,13 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
             if (a == "--" && i + 1 < arguments.size()) ++i;
             positional.push_back(arguments[i]);
         }
+    }
+    if (options->checkNames) {
+        if (!positional.empty() || options->library.empty()) {
+            *why = "--check-names takes --library NAME [--namespace NS] and nothing else";
+            return false;
+        }
+        return true;
     }
     if (positional.size() != 2 || positional[0].empty() || positional[1].empty()) {
         *why = "expected a script root and an output";
@@ -515,6 +525,8 @@ std::string DepfileText(const std::string& target, const std::set<std::string>& 
 int Run(const Options& options) {
     Tree tree;
     Failure failure;
+    std::string nameSpace;
+    if (options.checkNames) return CheckLibraryNames(options, &nameSpace, &failure) ? 0 : Report(failure);
     if (!CheckRoot(options.root, &tree, &failure)) return Report(failure);
     return options.library.empty() ? RunHeader(options, tree) : RunLibrary(options, tree);
 }
