@@ -11,15 +11,15 @@
 #
 #   #include "<target>.h"
 #   const <ns>::entry* app = <ns>::find("app");       // null when none
-#   for (const <ns>::entry& e : <ns>::all()) ...       // in the header's order
+#   for (const <ns>::entry& e : <ns>::all()) ...       // in the tree's order
 #
 # The front end (nativegen-build) walks the tree as the generator does and
 # writes the library's sources into OUTPUT_DIR (nativegen-libraries/<target>
 # in the current build directory by default), each only when its content
 # changes: a change to the tree rebuilds this library's data and table,
-# and never a consumer. It runs as the header's rule does (with Ninja when
-# its depfile says a script or directory changed; with other generators
-# on every build). No file name of the tree passes through CMake.
+# and never a consumer. It runs as the header's rule does (with Ninja, not
+# through an emulator, when its depfile says a script or directory
+# changed; otherwise on every build). No file name of the tree passes through CMake.
 #
 # DATA picks how the bytes reach the object file: "incbin" (the assembler
 # reads the blob; GCC, Clang, MinGW) or "msvc" (C string literals within

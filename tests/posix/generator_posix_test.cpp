@@ -104,9 +104,13 @@ TEST_F(GeneratorTest, AHeaderThatIsNoFileOrHasNoRoomStaysAsItWasAndTheRunEnds) {
          [&] { return small.mounted && !elsewhere.Write("small/native.h", "earlier header").empty() &&
                       symlink((small.at / "native.h").c_str(), header.c_str()) == 0; }},
     };
+    std::string notRun;
     for (const Case& c : cases) {
         fs::remove(header);
-        if (!c.make()) continue;
+        if (!c.make()) {
+            notRun += std::string(" (") + c.what + ")";
+            continue;
+        }
         const std::string before = Describe(header);
         // a run that waits on a FIFO is let go after a while (and fails)
         std::atomic<bool> ended{false};
@@ -122,6 +126,7 @@ TEST_F(GeneratorTest, AHeaderThatIsNoFileOrHasNoRoomStaysAsItWasAndTheRunEnds) {
         EXPECT_EQ(Describe(header), before) << c.what;
         EXPECT_EQ(WorkNames(), std::vector<std::string>{"native.h"}) << c.what;
     }
+    if (!notRun.empty()) GTEST_SKIP() << "rows not run here:" << notRun;
 }
 
 namespace {
@@ -247,8 +252,12 @@ TEST_F(GeneratorTest, AReplacedHeaderKeepsItsPermissionBitsAndGroup) {
         {"a group a new file can be given", true, false, geteuid(), kUsers},
         {"a group the user is no member of: written in place", true, true, kNobody, kUsers},
     };
+    std::string notRun;
     for (const auto& c : cases) {
-        if (c.needsRoot && !test::CanRunUnprivileged()) continue;
+        if (c.needsRoot && !test::CanRunUnprivileged()) {
+            notRun += std::string(" (") + c.what + ")";
+            continue;
+        }
         fs::permissions(work_.path(), fs::perms::all);
         fs::remove(header);
         work_.Write("native.h", "earlier header");
@@ -262,6 +271,7 @@ TEST_F(GeneratorTest, AReplacedHeaderKeepsItsPermissionBitsAndGroup) {
         EXPECT_EQ(st.st_gid, c.group) << c.what;
         EXPECT_EQ(WorkNames(), std::vector<std::string>{"native.h"}) << c.what;
     }
+    if (!notRun.empty()) GTEST_SKIP() << "rows not run here (they need root):" << notRun;
 }
 
 TEST_F(GeneratorTest, AReadOnlyWorkingDirectoryKeepsItsHeader) {

@@ -428,13 +428,16 @@ void ExitHook() {
     }
 }
 
-const char kUsage[] =
-    "usage: nativegen-build ROOT HEADER [--depfile FILE [--depfile-target FILE]] [--strict]\n"
-    "                       [--safe-identifiers]\n"
-    "       nativegen-build ROOT DIR --library NAME [--namespace NS] [--data incbin|msvc]\n"
-    "                       [--depfile FILE [--depfile-target FILE]] [--strict]\n"
-    "       nativegen-build --check-names --library NAME [--namespace NS]\n"
-    "       nativegen-build --help | --version\n";
+// The command lines the program takes.
+std::string Usage() {
+    const std::string p = kProgram, pad(p.size(), ' ');
+    return "usage: " + p + " ROOT HEADER [--depfile FILE [--depfile-target FILE]] [--strict]\n" +
+           "       " + pad + " [--safe-identifiers]\n" +
+           "       " + p + " ROOT DIR --library NAME [--namespace NS] [--data incbin|msvc]\n" +
+           "       " + pad + " [--depfile FILE [--depfile-target FILE]] [--strict]\n" +
+           "       " + p + " --check-names --library NAME [--namespace NS]\n" +
+           "       " + p + " --help | --version\n";
+}
 
 }  // namespace
 
@@ -540,9 +543,9 @@ void Main(int argc, char** argv) {
     std::vector<std::string> arguments{kProgram};
     for (const fs::path& argument : platform::ToolArguments(argc, argv)) arguments.push_back(Utf8(argument));
     if (!ParseArguments(arguments, &options, &why)) {
-        std::fprintf(stderr, "%s: %s\n%s", kProgram, why.c_str(), kUsage);
+        std::fprintf(stderr, "%s: %s\n%s", kProgram, why.c_str(), Usage().c_str());
     } else if (options.help || options.version) {
-        std::fputs(options.help ? kUsage : (std::string(kProgram) + " " + NATIVEGEN_VERSION + "\n").c_str(), stdout);
+        std::fputs((options.help ? Usage() : std::string(kProgram) + " " + NATIVEGEN_VERSION + "\n").c_str(), stdout);
         code = std::fflush(stdout) == 0 ? 0 : 1;
     } else {
         code = Run(options);
