@@ -1,7 +1,6 @@
 // The whole job on trees only the Linux build can make here: stored
 // attribute words, symbolic links, FIFOs and code page 936 names.
 #include <fcntl.h>
-#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -15,6 +14,7 @@
 #include <thread>
 
 #include "tests/generator_fixture.h"
+#include "tests/posix/small_file_system.h"
 
 using test::GeneratorTest;
 using test::Pair;
@@ -60,20 +60,6 @@ TEST_F(GeneratorTest, AFifoNamedLikeAScriptGetsEmptyBracesWithoutWaiting) {
 
 namespace {
 
-// A small file system of its own at `dir` while the object lives (root
-// only: `mounted` says whether it could be had).
-struct SmallFileSystem {
-    SmallFileSystem(const fs::path& dir, const std::string& size) : at(dir) {
-        fs::create_directories(dir);
-        mounted = mount("tmpfs", dir.c_str(), "tmpfs", 0, ("size=" + size).c_str()) == 0;
-    }
-    ~SmallFileSystem() {
-        if (mounted) umount2(at.c_str(), MNT_DETACH);
-    }
-    fs::path at;
-    bool mounted = false;
-};
-
 // What a header name stands for: the kind of file behind it, its length
 // and the head of its bytes.
 std::string Describe(const fs::path& file) {
@@ -88,7 +74,7 @@ std::string Describe(const fs::path& file) {
 TEST_F(GeneratorTest, AHeaderThatIsNoFileOrHasNoRoomStaysAsItWasAndTheRunEnds) {
     Script("a.js", std::string(100000, 'a'));  // a header of some 400 KB
     test::TempDir elsewhere;
-    SmallFileSystem small(elsewhere.path() / "small", "64k");
+    test::SmallFileSystem small(elsewhere.path() / "small", "64k");
     fs::path header = work_.path() / "native.h";
     struct Case {
         const char* what;
