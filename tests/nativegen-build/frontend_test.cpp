@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -73,6 +75,52 @@ TEST_F(FrontEndTest, HeaderIsTheGeneratorsOwnForEverySpellingOfTheRoot) {
         EXPECT_EQ(Build({root, header}, &errors), 0) << root << ": " << errors;
         EXPECT_EQ(ReadAll(FromUtf8(header)), expected) << root;
     }
+}
+
+// Library mode, the program as built (the Windows one under Wine too): the
+// table's entries are the generator's header's scripts, in its order, and
+// the blob its data source names holds their bytes at the table's places.
+TEST_F(FrontEndTest, ALibraryHoldsTheGeneratorsScriptsInItsOrder) {
+    std::string expected;  // "name=bytes;" for each pair of the header, in order
+    std::istringstream header(Standing());
+    for (std::string line, bytes; std::getline(header, line);) {
+        if (line.rfind("const char ", 0) == 0) {
+            bytes.clear();
+            std::istringstream list(line.substr(line.find('{') + 1, line.rfind('}') - line.find('{') - 1));
+            for (std::string number; std::getline(list, number, ',');) bytes += static_cast<char>(std::stoi(number));
+        } else if (line.rfind("node_native ", 0) == 0) {
+            std::size_t at = line.find('"') + 1;
+            expected += line.substr(at, line.find("\", ", at) - at) + "=" + bytes + ";";
+        }
+    }
+    ASSERT_NE(expected.find("lib/deep/x=lib/deep/x.js;"), std::string::npos) << expected;
+    const fs::path out = dir.path() / "out" / "lib";
+    std::string errors;
+    ASSERT_EQ(Build({Utf8(tree), Utf8(out), "--library", "app"}, &errors), 0) << errors;
+    const std::string table = ReadAll(out / "app.table.cpp"), data = ReadAll(out / "app.data.cpp");
+    std::string blobName;
+    for (const std::string& name : Listing(out))
+        if (name.size() > 8 && name.ends_with(".bin")) blobName = name;
+    ASSERT_NE(data.find(blobName), std::string::npos) << blobName;
+    const std::string blob = ReadAll(out / blobName);
+    std::string entries;
+    std::regex row("\\{\"((?:[^\"\\\\]|\\\\.)*)\", nativegen_blob_\\w+ \\+ (\\d+), (\\d+)\\}");
+    for (std::sregex_iterator it(table.begin(), table.end(), row), end; it != end; ++it) {
+        std::string name, quoted = (*it)[1];
+        for (std::size_t i = 0; i < quoted.size(); ++i) {
+            if (quoted[i] != '\\') {
+                name += quoted[i];
+            } else if (quoted[i + 1] >= '0' && quoted[i + 1] <= '7') {
+                name += static_cast<char>(std::stoi(quoted.substr(i + 1, 3), nullptr, 8));
+                i += 3;
+            } else {
+                name += quoted[++i] == 'n' ? '\n' : quoted[i];
+            }
+        }
+        entries += name + "=" + blob.substr(std::stoul((*it)[2]), std::stoul((*it)[3])) + ";";
+    }
+    EXPECT_EQ(entries, expected);
+    EXPECT_EQ(Listing(out), (std::vector<std::string>{blobName, "app.data.cpp", "app.h", "app.table.cpp"}));
 }
 
 TEST_F(FrontEndTest, DepfileNamesEveryScriptAndFolderTheWalkRead) {
