@@ -236,7 +236,7 @@ TEST_F(FrontEndTest, BadInputNamesThePathAndChangesNothing) {
     dir.Write("clash/x.js", "x");
     dir.Write("clash/x.js.js", "y");
     dir.Write("a-file", "not a directory");
-    dir.Write("ni\xc3\xb1o/a.js", "a");  // a name code page 936 cannot hold
+    dir.Write(FromUtf8("ni\xc3\xb1o/a.js"), "a");  // a name code page 936 cannot hold
     fs::path closed = dir.MakeDir("closed");
     fs::permissions(closed, fs::perms::none);
     bool listable = [&] {
@@ -260,7 +260,7 @@ TEST_F(FrontEndTest, BadInputNamesThePathAndChangesNothing) {
         {{Utf8(dir.path() / "missing"), header}, 1, "missing: no such directory"},
         {{Utf8(dir.path() / "a-file"), header}, 1, "a-file: not a directory"},
         {{Utf8(deep), header}, 1, "leaves no room under the 260-byte limit"},
-        {{Utf8(dir.path() / "ni\xc3\xb1o"), header}, 1, "code page 936 or Windows cannot hold this path"},
+        {{Utf8(dir.path() / FromUtf8("ni\xc3\xb1o")), header}, 1, "code page 936 or Windows cannot hold this path"},
         {{"/", header}, 1, "the file system's root cannot be walked"},
         // (a root lists every folder: run as another user where one can be had)
         {{Utf8(closed), header}, 1, "closed: cannot be listed", !listable || CanRunUnprivileged(), listable},
