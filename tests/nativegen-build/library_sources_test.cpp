@@ -38,6 +38,7 @@ TEST(LibraryTest, NamespacesThatCompileAreTakenAndNoOther) {
         {"a::", false},   {"::a", false},        {"a:::b", false}, {"2x", false},    {"a-b", false},
         {"_x", false},    {"a__b", false},       {"a::_B", false}, {"class", false}, {"a::and", false},
         {"errno", false}, {"NULL", false},       {"linux", false}, {"std", false},   {"posix::x", false},
+        {"stat", false},  {"a::fork", false},    {"pipe", false},
     };
     for (const auto& c : cases) {
         std::string why;
@@ -108,5 +109,32 @@ TEST(LibraryTest, LiteralDataKeepsTheLimitsAndHoldsTheBlob) {
         EXPECT_EQ(rows, size / row) << size;
         EXPECT_TRUE(decoded == blob) << size;
         EXPECT_NE(data.find("char tail[" + std::to_string(size % row + 1) + "]"), std::string::npos) << size;
+    }
+}
+
+// The blob's path as the assembler reads it, through the C++ literal the
+// data source wraps it in: a row per byte that needs an escape there.
+TEST(LibraryTest, TheBlobsPathReachesTheAssemblerWhole) {
+    const struct {
+        const char* path;
+        const char* assembler;  // the .incbin argument the assembler reads
+    } rows[] = {
+        {"/a b/x.bin", "\"/a b/x.bin\""},
+        {"/q\"/x.bin", "\"/q\\\"/x.bin\""},
+        {"/b\\s/x.bin", "\"/b\\\\s/x.bin\""},
+        {"/n\n/x.bin", "\"/n\\012/x.bin\""},
+        {"/t\t/x.bin", "\"/t\\011/x.bin\""},
+        {"/caf\xc3\xa9/??=/x.bin", "\"/caf\xc3\xa9/??=/x.bin\""},
+    };
+    for (const auto& row : rows) {
+        std::string data = library::Sources({"d", "d", DataFormat::Incbin, row.path}, {{"x", 0, 1}}, "x")[2].content;
+        std::string assembler;  // the asm text: every literal piece decoded
+        for (std::size_t at = 0, end; at < data.size(); at = end + 1) {
+            end = data.find('\n', at);
+            std::string line = data.substr(at, end - at);
+            if (line.rfind("    \"", 0) == 0) assembler += Decode(line.substr(5, line.size() - 6));
+        }
+        EXPECT_NE(assembler.find(".incbin " + std::string(row.assembler) + "\n"), std::string::npos)
+            << row.path << " in\n" << assembler;
     }
 }
