@@ -106,17 +106,7 @@ TEST_F(FrontEndTest, ALibraryHoldsTheGeneratorsScriptsInItsOrder) {
     std::string entries;
     std::regex row("\\{\"((?:[^\"\\\\]|\\\\.)*)\", nativegen_blob_\\w+ \\+ (\\d+), (\\d+)\\}");
     for (std::sregex_iterator it(table.begin(), table.end(), row), end; it != end; ++it) {
-        std::string name, quoted = (*it)[1];
-        for (std::size_t i = 0; i < quoted.size(); ++i) {
-            if (quoted[i] != '\\') {
-                name += quoted[i];
-            } else if (quoted[i + 1] >= '0' && quoted[i + 1] <= '7') {
-                name += static_cast<char>(std::stoi(quoted.substr(i + 1, 3), nullptr, 8));
-                i += 3;
-            } else {
-                name += quoted[++i] == 'n' ? '\n' : quoted[i];
-            }
-        }
+        std::string name = DecodeLiteral((*it)[1]);
         entries += name + "=" + blob.substr(std::stoul((*it)[2]), std::stoul((*it)[3])) + ";";
     }
     EXPECT_EQ(entries, expected);
