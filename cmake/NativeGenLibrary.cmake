@@ -63,10 +63,11 @@ function(_nativegen_check_consumer target nameSpace)
   if(DEFINED CACHE{_NATIVEGEN_CONSUMER_${key}})
     set(answer "${_NATIVEGEN_CONSUMER_${key}}")
   else()
+    # what declares names at global scope: the C library's headers and the
+    # system's (the C++ library's own names stay in std)
     set(headers cassert cctype cerrno cfloat climits clocale cmath csetjmp csignal cstdarg cstddef cstdint cstdio
-        cstdlib cstring ctime cwchar cwctype algorithm array atomic chrono filesystem fstream functional iostream
-        map memory mutex string string_view thread vector unistd.h fcntl.h sys/types.h sys/stat.h dirent.h
-        pthread.h dlfcn.h io.h process.h direct.h)
+        cstdlib cstring ctime cwchar cwctype unistd.h fcntl.h sys/types.h sys/stat.h dirent.h pthread.h dlfcn.h
+        io.h process.h direct.h)
     set(source "#if __has_include(<${target}.h>)\n#error nativegen: hides a header\n#endif\n")
     foreach(header IN LISTS headers)
       string(APPEND source "#if __has_include(<${header}>)\n#include <${header}>\n#endif\n")
