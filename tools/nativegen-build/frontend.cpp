@@ -418,12 +418,14 @@ int RunLibrary(const Options& options, const Tree& tree) {
 // Whether the process ends because the run is through.
 bool finished = false;
 
-// The exit hook: the generator's, and a run that ends early (out of
-// memory, a runtime error) fails the build instead of passing it.
+// The exit hook: the generator's (which drops the pending header), and a
+// run that ends early (out of memory, a runtime error) fails the build
+// instead of passing it. A depfile written before the stop may stand.
 void ExitHook() {
     ReleaseGlobals();
     if (!finished) {
-        std::fprintf(stderr, "%s: the run stopped early; no output was changed\n", kProgram);
+        std::fprintf(stderr, "%s: the run stopped early; a header stays as it was, a library's files still fit together\n",
+                     kProgram);
         platform::EndProcess(1);
     }
 }
