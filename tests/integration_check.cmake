@@ -299,7 +299,13 @@ elseif(CHECK STREQUAL "libraryrules")
   set(rows
     "nativegen_add_library(one SCRIPT_ROOT tree NAMESPACE shared)|nativegen_add_library(two SCRIPT_ROOT tree NAMESPACE shared)|namespace shared clashes with one's shared"
     "nativegen_add_library(one SCRIPT_ROOT tree NAMESPACE a)|nativegen_add_library(two SCRIPT_ROOT tree NAMESPACE a::find)|clashes with one's a"
-    "nativegen_add_library(string SCRIPT_ROOT tree NAMESPACE s)|string.h would hide the system's <string.h>"
+    "nativegen_add_library(one SCRIPT_ROOT tree NAMESPACE a)|nativegen_add_library(two SCRIPT_ROOT tree NAMESPACE a::scripts)|clashes with one's a"
+    "nativegen_add_library(string SCRIPT_ROOT tree NAMESPACE s)|string.h would hide the standard header <string.h>"
+    "nativegen_add_library(endian SCRIPT_ROOT tree NAMESPACE s)|endian.h would hide the header <endian.h> this compiler finds"
+    "nativegen_add_library(stdc-predef SCRIPT_ROOT tree NAMESPACE s)|stdc-predef.h would hide the header"
+    "nativegen_add_library(one SCRIPT_ROOT tree NAMESPACE getpid)|the namespace getpid does not compile beside"
+    "nativegen_add_library(one SCRIPT_ROOT tree NAMESPACE class)|class: not a namespace for the library"
+    "nativegen_add_library(one SCRIPT_ROOT tree NAMESPACE a__b)|is reserved"
     "nativegen_add_library(one SCRIPT_ROOT tree NAMESPACE \"\")|NAMESPACE needs a value"
     "nativegen_add_library(one SCRIPT_ROOT tree NAMESPACE Off)|")
   set(i 0)

@@ -215,7 +215,8 @@ bool CheckRoot(const std::string& given, Tree* tree, Failure* failure) {
     failure->path = Utf8(tree->real);
     if (fs::directory_iterator(tree->real, error); error) failure->why = "cannot be listed";
     while (!tree->root.empty() && EndsInSeparator(tree->root)) tree->root.pop_back();
-    if (failure->why.empty() && tree->root.empty()) failure->why = "the file system's root cannot be walked";
+    if (failure->why.empty() && (tree->root.empty() || tree->real == tree->real.root_path()))
+        failure->why = "the file system's root cannot be walked";
     if (failure->why.empty() && NoRoomForAName(tree->root.size()))
         failure->why = "the path leaves no room under the " + kLimit + " for a script's name";
     return failure->why.empty();
@@ -441,22 +442,28 @@ int RunLibrary(const Options& options, const Tree& tree) {
 // Whether the process ends because the run is through.
 bool finished = false;
 
-// The exit hook: the generator's, and a run that ends early (out of
-// memory, a runtime error) fails the build instead of passing it.
+// The exit hook: the generator's (which drops the pending header), and a
+// run that ends early (out of memory, a runtime error) fails the build
+// instead of passing it. A depfile written before the stop may stand.
 void ExitHook() {
     ReleaseGlobals();
     if (!finished) {
-        std::fprintf(stderr, "%s: the run stopped early; no output was changed\n", kProgram);
+        std::fprintf(stderr, "%s: the run stopped early; a header stays as it was, a library's files still fit together\n",
+                     kProgram);
         platform::EndProcess(1);
     }
 }
 
-const char kUsage[] =
-    "usage: nativegen-build ROOT HEADER [--depfile FILE [--depfile-target FILE]] [--strict]\n"
-    "                       [--safe-identifiers]\n"
-    "       nativegen-build ROOT DIR --library NAME [--namespace NS] [--data incbin|msvc]\n"
-    "                       [--depfile FILE [--depfile-target FILE]] [--strict]\n"
-    "       nativegen-build --help | --version\n";
+// The command lines the program takes.
+std::string Usage() {
+    const std::string p = kProgram, pad(p.size(), ' ');
+    return "usage: " + p + " ROOT HEADER [--depfile FILE [--depfile-target FILE]] [--strict]\n" +
+           "       " + pad + " [--safe-identifiers]\n" +
+           "       " + p + " ROOT DIR --library NAME [--namespace NS] [--data incbin|msvc]\n" +
+           "       " + pad + " [--depfile FILE [--depfile-target FILE]] [--strict]\n" +
+           "       " + p + " --check-names --library NAME [--namespace NS]\n" +
+           "       " + p + " --help | --version\n";
+}
 
 }  // namespace
 
@@ -480,6 +487,8 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
             options->strict = true;
         } else if (a == "--safe-identifiers") {
             options->safeIdentifiers = true;
+        } else if (a == "--check-names") {
+            options->checkNames = true;
         } else if (a == "--help" || a == "--version") {
             options->help = a == "--help";
             options->version = a == "--version";
@@ -491,6 +500,13 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
             if (a == "--" && i + 1 < arguments.size()) ++i;
             positional.push_back(arguments[i]);
         }
+    }
+    if (options->checkNames) {
+        if (!positional.empty() || options->library.empty()) {
+            *why = "--check-names takes --library NAME [--namespace NS] and nothing else";
+            return false;
+        }
+        return true;
     }
     if (positional.size() != 2 || positional[0].empty() || positional[1].empty()) {
         *why = "expected a script root and an output";
@@ -539,6 +555,8 @@ std::string DepfileText(const std::string& target, const std::set<std::string>& 
 int Run(const Options& options) {
     Tree tree;
     Failure failure;
+    std::string nameSpace;
+    if (options.checkNames) return CheckLibraryNames(options, &nameSpace, &failure) ? 0 : Report(failure);
     if (!CheckRoot(options.root, &tree, &failure)) return Report(failure);
     return options.library.empty() ? RunHeader(options, tree) : RunLibrary(options, tree);
 }
@@ -552,9 +570,9 @@ void Main(int argc, char** argv) {
     std::vector<std::string> arguments{kProgram};
     for (const fs::path& argument : platform::ToolArguments(argc, argv)) arguments.push_back(Utf8(argument));
     if (!ParseArguments(arguments, &options, &why)) {
-        std::fprintf(stderr, "%s: %s\n%s", kProgram, why.c_str(), kUsage);
+        std::fprintf(stderr, "%s: %s\n%s", kProgram, why.c_str(), Usage().c_str());
     } else if (options.help || options.version) {
-        std::fputs(options.help ? kUsage : (std::string(kProgram) + " " + NATIVEGEN_VERSION + "\n").c_str(), stdout);
+        std::fputs((options.help ? Usage() : std::string(kProgram) + " " + NATIVEGEN_VERSION + "\n").c_str(), stdout);
         code = std::fflush(stdout) == 0 ? 0 : 1;
     } else {
         code = Run(options);

@@ -29,6 +29,7 @@ struct Options {
     std::string data = "incbin";  // how the library holds the bytes: incbin or msvc
     bool strict = false;       // scripts not embedded whole fail the run
     bool safeIdentifiers = false;
+    bool checkNames = false;   // --check-names: check the library's names, nothing walked or written
     bool help = false;         // --help: the usage, and nothing else
     bool version = false;      // --version: the version, and nothing else
 };
