@@ -15,6 +15,7 @@
 #include "runtime/services/text.h"
 #include "tools/common/identifiers.h"
 #include "tools/nativegen-build/library_sources.h"
+#include "tools/nativegen-build/package_files.h"
 
 namespace fs = std::filesystem;
 
@@ -306,6 +307,126 @@ bool PutLibrary(const Options& options, const std::string& nameSpace, const fs::
     return true;
 }
 
+// The library's namespace for `options` into `nameSpace`. False, with the
+// reason on standard error, when the library's name or the namespace is
+// not one it can take.
+bool LibraryNames(const Options& options, std::string* nameSpace) {
+    *nameSpace = options.nameSpace.empty() ? options.library : options.nameSpace;
+    std::string why;
+    if (!LibraryName(options.library))
+        return !Fail(options.library, "not a library name: letters, digits, \"_\", \".\", \"+\" and \"-\" only");
+    if (!library::ValidNamespace(*nameSpace, &why))
+        return !Fail(*nameSpace, "not a namespace for the library" +
+                                     std::string(options.nameSpace.empty() ? " (its name; give --namespace): " : ": ") +
+                                     why);
+    return true;
+}
+
+// A file written as its bytes come and put in place whole, only when its
+// content changed (written in place, as it comes). Abandoned unless committed.
+class StreamedFile {
+public:
+    // Starts `name` in the directory `dir`. False, with `why`, when it cannot be written.
+    bool Open(const fs::path& dir, const std::string& name, std::string* why) {
+        std::error_code error;
+        fs::current_path(dir, error);
+        if (error || !OpenPendingFile(name.c_str(), &file_)) {
+            *why = error ? "its directory cannot be entered"
+                         : "cannot be written (read-only, no regular file, or in a directory that takes no new file)";
+            return false;
+        }
+        file_.onlyIfChanged = !file_.inPlace;  // in place, the content would have to come in one write
+        return true;
+    }
+    void Write(std::string_view bytes) { WritePendingFile(&file_, bytes.data(), bytes.size()); }
+    bool Commit() { return CommitPendingFile(&file_) != 0; }
+    ~StreamedFile() { AbandonPendingFile(&file_); }
+
+private:
+    PendingFile file_;
+};
+
+// A package: the files below the root that the globs take, by their
+// paths, with the folders' listings. Each file's bytes go from the file
+// to the blob (or the C literal data) a piece at a time; the table comes
+// from the sizes. Writes the depfile, the blob or data, the table and the
+// header last, each only when it changed.
+int RunPackage(const Options& options) {
+    std::string nameSpace, failed, why;
+    if (!LibraryNames(options, &nameSpace)) return 1;
+    std::error_code error;
+    fs::path root = fs::absolute(FsPath(options.root), error);
+    package::Walk walk;
+    if (error || !package::WalkTree(root, package::Selection{options.files, options.exclude}, &walk, &failed, &why))
+        return Fail(error ? options.root : failed, error ? "cannot be named" : why);
+    for (const std::string& warning : walk.warnings)
+        std::fprintf(stderr, "nativegen-build: %s%s\n", options.strict ? "" : "warning: ", warning.c_str());
+    fs::path outDir = fs::absolute(FsPath(options.output), error);
+    if (options.strict && !walk.warnings.empty())
+        return Fail(Utf8(outDir), "not written, for the problems above (" + std::to_string(walk.warnings.size()) + ")");
+    fs::create_directories(outDir, error);
+    if (!fs::is_directory(outDir, error)) return Fail(Utf8(outDir), "the output directory cannot be made");
+
+    if (!options.depfile.empty()) {
+        std::set<std::string> inputs;
+        for (const fs::path& path : walk.read) inputs.insert(DepfilePath(path));
+        fs::path depfile = fs::absolute(FsPath(options.depfile), error);
+        fs::path made = FsPath(options.depfileTarget.empty() ? options.output : options.depfileTarget);
+        if (!PutIfChanged(depfile, DepfileText(made, inputs, depfile), &why)) return Fail(Utf8(depfile), why);
+    }
+
+    bool incbin = options.data == "incbin";
+    library::Plan plan{options.library, nameSpace, incbin ? library::DataFormat::Incbin : library::DataFormat::Msvc,
+                       incbin ? BlobPath(options, outDir) : std::string(), true};
+    std::vector<library::Script> entries;
+    std::uint64_t total = 0;
+    for (const package::File& file : walk.files) {
+        entries.push_back({file.name, total, file.size});
+        total += file.size;
+    }
+
+    // the bytes: to the blob, or through the C literal writer to the data
+    const std::string streamed = options.library + (incbin ? ".bin" : ".data.c");
+    StreamedFile out;
+    if (!out.Open(outDir, streamed, &why)) return Fail(Utf8(outDir / FsPath(streamed)), why);
+    library::BlobHash hash(total);
+    library::MsvcWriter writer(plan, total);
+    std::string text;
+    if (!incbin) writer.Begin("", &text);
+    std::vector<char> piece(std::size_t{1} << 20);
+    for (const package::File& file : walk.files) {
+        std::FILE* in = platform::OpenRegularForRead(file.path);
+        if (!in) return Fail(Utf8(file.path), "cannot be read: the package would have a hole in it");
+        std::uint64_t count = 0;
+        for (std::size_t n; (n = std::fread(piece.data(), 1, piece.size(), in)) > 0; count += n) {
+            std::string_view bytes(piece.data(), n);
+            hash.Add(bytes);
+            if (incbin) {
+                out.Write(bytes);
+            } else {
+                writer.Add(bytes, &text);
+                out.Write(text);
+                text.clear();
+            }
+        }
+        bool read = !std::ferror(in);
+        std::fclose(in);
+        if (!read) return Fail(Utf8(file.path), "cannot be read: the package would have a hole in it");
+        if (count != file.size) return Fail(Utf8(file.path), "changed while it was read");
+    }
+    if (!incbin) {
+        writer.End(hash.Hex(), &text);
+        out.Write(text);
+    }
+    if (!out.Commit()) return Fail(Utf8(outDir / FsPath(streamed)), "cannot be written");
+
+    // the table and the header, written the other way round
+    std::vector<library::File> sources = library::PackageSources(plan, entries, total, hash.Hex());
+    for (auto f = sources.rbegin(); f != sources.rend(); ++f)
+        if (!PutIfChanged(outDir / FsPath(f->name), f->content, &why)) return Fail(Utf8(outDir / FsPath(f->name)), why);
+    return 0;
+}
+
 // Whether the process ends because the run is through.
 bool finished = false;
 
@@ -331,7 +452,14 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
                              : a == "--namespace" ? &options->nameSpace
                              : a == "--data"      ? &options->data
                                                   : nullptr;
-        if (value) {
+        std::vector<std::string>* globs = a == "--files" ? &options->files : a == "--exclude" ? &options->exclude : nullptr;
+        if (globs) {
+            if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
+                *why = a + " needs a glob";
+                return false;
+            }
+            globs->push_back(arguments[++i]);
+        } else if (value) {
             if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
                 *why = a + " needs a value";
                 return false;
@@ -357,6 +485,14 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
         *why = "--namespace and --data go with --library";
         return false;
     }
+    if (options->library.empty() && !options->files.empty()) {
+        *why = "--files goes with --library";
+        return false;
+    }
+    if (options->files.empty() && !options->exclude.empty()) {
+        *why = "--exclude goes with --files";
+        return false;
+    }
     if (options->data != "incbin" && options->data != "msvc") {
         *why = "--data takes incbin or msvc, not " + options->data;
         return false;
@@ -377,6 +513,7 @@ std::string DepfileName(std::string_view path) {
 }
 
 int Run(const Options& options) {
+    if (!options.files.empty()) return RunPackage(options);
     std::error_code error;
 
     // the root: a directory code page 936 holds, with room for a script's name
@@ -394,14 +531,9 @@ int Run(const Options& options) {
         return Fail(Utf8(rootPath), "the path leaves no room under the 260-byte limit for a script's name");
 
     // library mode: a name for the files and a namespace the header can open
-    std::string nameSpace = options.nameSpace.empty() ? options.library : options.nameSpace;
+    std::string nameSpace;
     std::string why;
-    if (!options.library.empty() && !LibraryName(options.library))
-        return Fail(options.library, "not a library name: letters, digits, \"_\", \".\", \"+\" and \"-\" only");
-    if (!options.library.empty() && !library::ValidNamespace(nameSpace, &why))
-        return Fail(nameSpace, "not a namespace for the library" +
-                                   std::string(options.nameSpace.empty() ? " (its name; give --namespace): " : ": ") +
-                                   why);
+    if (!options.library.empty() && !LibraryNames(options, &nameSpace)) return 1;
 
     fs::path output = fs::absolute(FsPath(options.output), error);
     fs::path depfile = options.depfile.empty() ? fs::path() : fs::absolute(FsPath(options.depfile), error);
@@ -479,6 +611,7 @@ void Main(int argc, char** argv) {
                      "usage: nativegen-build ROOT HEADER [--depfile FILE [--depfile-target FILE]] [--strict]\n"
                      "                       [--safe-identifiers]\n"
                      "       nativegen-build ROOT DIR --library NAME [--namespace NS] [--data incbin|msvc]\n"
+                     "                       [--files GLOB]... [--exclude GLOB]...\n"
                      "                       [--depfile FILE [--depfile-target FILE]] [--strict]\n",
                      why.c_str());
     finished = true;

@@ -20,6 +20,8 @@ struct Options {
     std::string library;       // the library's name; empty: a header
     std::string nameSpace;     // the library's namespace; empty: its name
     std::string data = "incbin";  // how the library holds the bytes: incbin or msvc
+    std::vector<std::string> files;    // a package: the globs of the files it takes (none: the scripts)
+    std::vector<std::string> exclude;  // a package: the globs of the files it leaves out
     bool strict = false;       // scripts not embedded whole fail the run
     bool safeIdentifiers = false;
 };
