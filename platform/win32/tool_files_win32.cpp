@@ -98,7 +98,10 @@ bool QueryFile(const std::filesystem::path& path, FileFacts* facts) {
     bool known = GetFileInformationByHandle(file, &info) != 0;
     DWORD type = GetFileType(file);
     CloseHandle(file);
-    if (!known) return false;
+    if (!known) {  // opened, yet no file or folder (Wine's view of a FIFO)
+        facts->kind = FileKind::Other;
+        return true;
+    }
     bool folder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     facts->kind = folder ? FileKind::Directory : type == FILE_TYPE_DISK ? FileKind::Regular : FileKind::Other;
     facts->size = facts->kind == FileKind::Regular ? (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow : 0;

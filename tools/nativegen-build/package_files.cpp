@@ -68,8 +68,9 @@ bool PartsMatch(const std::vector<std::string_view>& glob, std::size_t g, const 
     return p < path.size() && PartMatches(glob[g], path[p]) && PartsMatch(glob, g + 1, path, p + 1);
 }
 
+// `path` as the system writes it, for a message.
 std::string Utf8(const fs::path& path) {
-    std::u8string text = path.u8string();
+    std::u8string text = fs::path(path).make_preferred().u8string();
     return std::string(text.begin(), text.end());
 }
 
