@@ -19,6 +19,7 @@ install(FILES ${PROJECT_BINARY_DIR}/NativeGenConfig.cmake ${PROJECT_BINARY_DIR}/
               ${PROJECT_SOURCE_DIR}/cmake/NativeGen.cmake ${PROJECT_SOURCE_DIR}/cmake/NativeGenLibrary.cmake
         DESTINATION ${NATIVEGEN_PACKAGE_DIR})
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # Release archives: a .tar.gz of the Linux build, a .zip of the Windows one.
 set(CPACK_PACKAGE_NAME nativegen)

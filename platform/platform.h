@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace platform {
@@ -163,6 +164,25 @@ unsigned long ProcessNumber();
 // Closes a file; kInvalidFile is ignored. False when the close failed
 // (a write that could not be flushed).
 bool CloseFile(FileHandle file);
+
+// ---- File identity ---------------------------------------------------------
+
+// What tells one file or folder from every other while both exist: the
+// device (on Windows the volume's serial number) and the file's index on
+// it (the inode; the file index). Every path that leads to one file, by
+// links or not, gives the same identity; no two files that exist at once
+// share one.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t index = 0;
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+// The identity of the file or folder at the program path `path` (code page
+// 936, backslashes; a trailing backslash allowed), following links. None
+// when it cannot be had: missing, no access, a dangling link, a path the
+// program cannot name. Thread-safe; holds nothing open afterwards.
+std::optional<FileIdentity> IdentityOf(const char* path);
 
 // ---- Directory search ----------------------------------------------------
 

@@ -613,6 +613,15 @@ bool CloseFile(FileHandle file) {
     return close(static_cast<int>(file)) == 0;
 }
 
+// ---- File identity -------------------------------------------------------------
+
+std::optional<FileIdentity> IdentityOf(const char* path) {
+    std::string os;
+    struct stat st {};
+    if (!OsPath(path, &os) || stat(os.c_str(), &st) != 0) return std::nullopt;
+    return FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
 // ---- Directory search -------------------------------------------------------------
 
 namespace {

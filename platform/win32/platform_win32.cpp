@@ -334,6 +334,23 @@ bool CloseFile(FileHandle file) {
     return CloseHandle(reinterpret_cast<HANDLE>(file)) != 0;
 }
 
+// ---- File identity ---------------------------------------------------------------
+
+std::optional<FileIdentity> IdentityOf(const char* path) {
+    std::wstring wide;
+    if (!WidePath(path, &wide)) return std::nullopt;
+    // no access asked, so nothing is refused for it; a folder opens only so
+    HANDLE h = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info{};
+    bool known = GetFileInformationByHandle(h, &info) != 0;
+    CloseHandle(h);
+    if (!known) return std::nullopt;
+    return FileIdentity{info.dwVolumeSerialNumber,
+                        static_cast<std::uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow};
+}
+
 // ---- Directory search -----------------------------------------------------------
 
 namespace {
