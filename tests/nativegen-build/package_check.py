@@ -14,6 +14,7 @@ front end (under Wine) must also write the same library as the Linux one.
 """
 import argparse
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -115,6 +116,28 @@ def read_back(path):
             listings[head[2:]] = [line() for _ in range(count)]
 
 
+def compare(args, root, program, files):
+    """Runs the program and compares what it wrote with `files`."""
+    written = os.path.join(args.work, "written")
+    command = [program, written]
+    if args.wine:
+        command = [args.wine, program, "Z:" + written]
+    run(command)
+    got, listings, failures = read_back(written)
+    if failures:
+        fail(f"the program found {failures} wrong lookups")
+    for name in sorted(set(files) | set(got)):
+        if files.get(name) != got.get(name):
+            fail(f"{name!r}: the tree holds {files.get(name)!r}, the library {got.get(name)!r}")
+    folders = {""} | {name.rsplit("/", 1)[0] for name in files if "/" in name}
+    folders |= {f.rsplit("/", 1)[0] for f in folders if "/" in f}
+    for folder in sorted(folders):
+        want = expected_listing(root, folder, files)
+        if listings.get(folder) != want:
+            fail(f"list({folder!r}) gave {listings.get(folder)!r}, the directory {want!r}")
+    print(f"{len(got)} files and {len(listings)} folders as the tree holds them")
+
+
 def main():
     parser = argparse.ArgumentParser()
     for option in ("--source", "--work", "--builder", "--compiler"):
@@ -138,26 +161,31 @@ def main():
          "-G", "Ninja", "-DNATIVEGEN_SOURCE=" + args.source, "-DBUILDER=" + args.builder, "-DROOT=" + root]
         + compilers[args.compiler])
     run(["cmake", "--build", build])
-    written = os.path.join(args.work, "written")
     program = os.path.join(build, "package_check" + (".exe" if args.compiler == "mingw" else ""))
-    command = [program, written]
-    if args.wine:
-        command = [args.wine, program, "Z:" + written]
-    run(command)
+    compare(args, root, program, files)
 
-    got, listings, failures = read_back(written)
-    if failures:
-        fail(f"the program found {failures} wrong lookups")
-    for name in sorted(set(files) | set(got)):
-        if files.get(name) != got.get(name):
-            fail(f"{name!r}: the tree holds {files.get(name)!r}, the library {got.get(name)!r}")
-    folders = {""} | {name.rsplit("/", 1)[0] for name in files if "/" in name}
-    folders |= {f.rsplit("/", 1)[0] for f in folders if "/" in f}
-    for folder in sorted(folders):
-        want = expected_listing(root, folder, files)
-        if listings.get(folder) != want:
-            fail(f"list({folder!r}) gave {listings.get(folder)!r}, the directory {want!r}")
-    print(f"{len(got)} files and {len(listings)} folders as the tree holds them")
+    # Adding, renaming or removing a taken file remakes the library's table
+    # (and data) and links again; no consumer source compiles again.
+    changes = [("add", "lib/Sub/new.js", None), ("rename", "lib/Sub/new.js", "lib/renamed.js"),
+               ("remove", "lib/renamed.js", None)]
+    for change, name, to in changes:
+        path = os.path.join(root, name)
+        if change == "add":
+            with open(path, "wb") as out:
+                out.write(b"new")
+            files[name] = b"new"
+        elif change == "rename":
+            os.rename(path, os.path.join(root, to))
+            files[to] = files.pop(name)
+        else:
+            os.remove(path)
+            del files[name]
+        log = run(["cmake", "--build", build, "--verbose"])
+        compiled = set(re.findall(r" -c (\S+)", log))
+        if not any(c.endswith("pkg.table.cpp") for c in compiled) or \
+                any(not c.endswith(("pkg.table.cpp", "pkg.data.cpp")) for c in compiled):
+            fail(f"{change} {name}: compiled {sorted(compiled)}, not the table (and data) alone")
+        compare(args, root, program, files)
 
     if args.windows_builder:
         # the same library from the Linux and the Windows front end
