@@ -62,6 +62,9 @@ class Collector final : public RunWatcher {
 public:
     explicit Collector(bool keepBytes) : keepBytes_(keepBytes) {}
 
+    // A library takes the bytes alone: no header line is formatted.
+    bool WantsLines() const override { return !keepBytes_; }
+
     void Listed(TextValue directory) override {
         std::string dir(directory);
         dir.pop_back();  // the walk's own trailing backslash
