@@ -132,10 +132,6 @@ function(nativegen_add_library target)
   set(header "${out}/${target}.h")
   set(table "${out}/${target}.table.cpp")
   set(data "${out}/${target}.data.${data_ext}")
-  set(blob "")
-  if(ARG_DATA STREQUAL "incbin")
-    set(blob "${out}/${target}.bin")
-  endif()
   set(options --library ${target} --namespace ${ARG_NAMESPACE} --data ${ARG_DATA})
   if(ARG_STRICT)
     list(APPEND options --strict)
@@ -147,19 +143,18 @@ function(nativegen_add_library target)
     endforeach()
   endforeach()
   # a file whose content did not change keeps its time: a touched script
-  # rebuilds at most the data
-  _nativegen_rule("${out}/${target}" "${root}" "${out}" MADE "${header}" "${table}" "${data}" ${blob}
+  # rebuilds at most the data. (The blob, <target>.<hash>.bin, is named by
+  # its content and by the data source, which changes with it.)
+  _nativegen_rule("${out}/${target}" "${root}" "${out}" MADE "${header}" "${table}" "${data}"
                   RUNNER ${run} COMMAND ${builder_file} OPTIONS ${options} DEPENDS ${builder_depend})
 
   add_library(${target} STATIC "${table}" "${data}" "${header}" "${out}/${target}.stamp")
   target_include_directories(${target} PUBLIC "$<BUILD_INTERFACE:${out}>")
   target_compile_features(${target} PUBLIC cxx_std_17)
   set_target_properties(${target} PROPERTIES LINKER_LANGUAGE CXX)
-  if(blob)
-    # the assembler reads the blob: the data's object is remade when it changes
-    # (and, with GCC, outside link-time optimisation, which would keep the
-    # assembler's symbol from the linker)
-    set_source_files_properties("${data}" PROPERTIES OBJECT_DEPENDS "${blob}"
-                                COMPILE_OPTIONS "$<$<CXX_COMPILER_ID:GNU>:-fno-lto>")
+  if(ARG_DATA STREQUAL "incbin")
+    # the assembler reads the blob: with GCC, outside link-time optimisation,
+    # which would keep the assembler's symbol from the linker
+    set_source_files_properties("${data}" PROPERTIES COMPILE_OPTIONS "$<$<CXX_COMPILER_ID:GNU>:-fno-lto>")
   endif()
 endfunction()

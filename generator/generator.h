@@ -101,3 +101,7 @@ std::int32_t EndHeader();
 
 // Drops an unfinished header: an earlier "native.h" stays as it was.
 void AbandonHeader();
+
+// Has a piece of the pending header failed to be written (a full disk)?
+// EndHeader will then answer 0.
+bool HeaderWriteFailed();

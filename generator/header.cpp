@@ -80,3 +80,5 @@ std::int32_t EndHeader() {
 }
 
 void AbandonHeader() { AbandonPendingFile(&header); }
+
+bool HeaderWriteFailed() { return header.failed; }

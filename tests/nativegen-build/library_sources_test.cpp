@@ -47,7 +47,8 @@ TEST(LibraryTest, NamespacesThatCompileAreTakenAndNoOther) {
 }
 
 // What changes with what: the consumer header never with the scripts, the
-// data source exactly with the blob, the table with names and places.
+// table with names and places, the data source with the blob and with the
+// names and places too (its symbol pairs it with its table).
 TEST(LibraryTest, EachFileChangesExactlyWithWhatItHolds) {
     const std::vector<Script> base = {{"a", 0, 2}, {"b", 2, 1}};
     const struct {
@@ -58,8 +59,8 @@ TEST(LibraryTest, EachFileChangesExactlyWithWhatItHolds) {
     } cases[] = {
         {"nothing", base, "xyz", false, false},
         {"a byte", base, "xyZ", false, true},
-        {"a name", {{"a", 0, 2}, {"c", 2, 1}}, "xyz", true, false},
-        {"a size", {{"a", 0, 1}, {"b", 1, 2}}, "xyz", true, false},
+        {"a name", {{"a", 0, 2}, {"c", 2, 1}}, "xyz", true, true},
+        {"a size", {{"a", 0, 1}, {"b", 1, 2}}, "xyz", true, true},
         {"no script", {}, "", true, true},
     };
     for (DataFormat format : {DataFormat::Incbin, DataFormat::Msvc}) {

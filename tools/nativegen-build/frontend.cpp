@@ -14,7 +14,8 @@
 #include "runtime/services/files.h"
 #include "runtime/services/text.h"
 #include "tools/common/identifiers.h"
-#include "tools/nativegen-build/library_sources.h"
+#include "tools/nativegen-build/library_files.h"
+#include "tools/nativegen-build/outputs.h"
 #include "tools/nativegen-build/package_files.h"
 
 namespace fs = std::filesystem;
@@ -25,15 +26,13 @@ namespace {
 // A path of this many bytes or more in code page 936 is not searched or
 // opened by the walk (MAX_PATH, terminator included).
 constexpr std::size_t kMaxPath = 260;
+const std::string kLimit = std::to_string(kMaxPath) + "-byte limit";
+
+// Does a folder path of `length` bytes leave no room below the limit for
+// a script's name (a separator, a letter and ".js")?
+bool NoRoomForAName(std::size_t length) { return length + 1 + 4 >= kMaxPath; }
 
 // ---- Paths --------------------------------------------------------------------
-
-fs::path FsPath(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
-
-std::string Utf8(const fs::path& path) {
-    std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
 
 // A program path (code page 936, backslashes) for the file system.
 fs::path FsPathOf(const std::string& programPath) { return FsPath(platform::ToSystemPath(programPath.c_str())); }
@@ -48,16 +47,18 @@ bool EndsInSeparator(const std::string& path) {
 // so on Windows too, and a backslash stays out of their escapes.
 std::string DepfilePath(const fs::path& path) { return Utf8(path.generic_u8string()); }
 
-// Reports `why` for `path` on standard error; the run's answer for failure.
-int Fail(const std::string& path, const std::string& why) {
-    std::fprintf(stderr, "nativegen-build: %s: %s\n", path.c_str(), why.c_str());
-    return 1;
+// Is the path absolute as either system writes it ("/x", "\x", "C:/x")?
+bool IsAbsolute(const std::string& path) {
+    return !path.empty() && (path[0] == '/' || path[0] == '\\' ||
+                             (path.size() > 2 && std::isalpha(static_cast<unsigned char>(path[0])) &&
+                              path[1] == ':' && (path[2] == '/' || path[2] == '\\')));
 }
 
 // ---- What the walk did ------------------------------------------------------------
 
 // Collects from the walk what a depfile lists and what was not embedded
-// whole. Library mode also keeps each script's name and bytes.
+// whole. Library mode also keeps each script as an entry: its module name
+// and its bytes.
 class Collector final : public RunWatcher {
 public:
     explicit Collector(bool keepBytes) : keepBytes_(keepBytes) {}
@@ -69,7 +70,7 @@ public:
         std::string dir(directory);
         dir.pop_back();  // the walk's own trailing backslash
         /* refused by the search? then its scripts are missing, not empty */
-        if (dir.size() + 1 + 4 >= kMaxPath || dir.find_first_of("?*") != std::string::npos) {
+        if (NoRoomForAName(dir.size()) || dir.find_first_of("?*") != std::string::npos) {
             NotSearched(dir);
             return;
         }
@@ -84,10 +85,9 @@ public:
         if (!fresh)
             Problem(file, "its module name \"" + first->first + "\" is " + ShownPath(first->second) +
                               "'s too: a lookup by name finds only that one");
-        if (keepBytes_) {
-            scripts_.push_back({name ? name : "", bytes_.size(), count});
-            if (count) bytes_.append(reinterpret_cast<const char*>(data), count);
-        }
+        if (keepBytes_)
+            entries_.push_back({name ? name : "", {}, count ? std::string(reinterpret_cast<const char*>(data), count)
+                                                            : std::string()});
         if (file.find('?') != std::string::npos) return;  // named by its folder's listing; nothing to depend on
         fs::path real = FsPathOf(file);
         std::error_code error;
@@ -97,7 +97,7 @@ public:
         std::uintmax_t size = fs::is_regular_file(real, error) ? fs::file_size(real, error) : 0;
         if (error || size == 0) return;  // empty indeed, or no file (a directory)
         if (file.size() >= kMaxPath)
-            Problem(file, "its path is 260 bytes or more in code page 936: embedded with empty braces");
+            Problem(file, "its path reaches the " + kLimit + " in code page 936: embedded with empty braces");
         else if (size > 0x7FFFFFFF)
             Problem(file, "it is 2 GiB or more: embedded with empty braces");
         else
@@ -108,9 +108,9 @@ public:
     const std::set<std::string>& Inputs() const { return inputs_; }
     const std::vector<std::string>& Problems() const { return problems_; }
 
-    // Library mode: each script's name and place in Bytes(), in header order.
-    const std::vector<library::Script>& Scripts() const { return scripts_; }
-    const std::string& Bytes() const { return bytes_; }
+    // Library mode: each script as an entry, in header order; the caller
+    // takes them.
+    std::vector<library::Entry>& Entries() { return entries_; }
 
 private:
     // A program path as the user's system writes it.
@@ -170,43 +170,17 @@ private:
     // stand below it. (One whose name holds a "?" was named by its parent.)
     void NotSearched(const std::string& dir) {
         if (dir.find('?') == std::string::npos && HoldsScripts(FsPathOf(dir)))
-            Problem(dir, "its path leaves no room under the 260-byte limit: the scripts below it are left out");
+            Problem(dir, "its path leaves no room under the " + kLimit + ": the scripts below it are left out");
     }
 
     bool keepBytes_;
     std::set<std::string> inputs_;
     std::map<std::string, std::string> names_;  // module name -> the first script's path
     std::vector<std::string> problems_;
-    std::vector<library::Script> scripts_;
-    std::string bytes_;
+    std::vector<library::Entry> entries_;
 };
 
-// ---- Writing ------------------------------------------------------------------------
-
-// Writes `content` to the file `path` only when it holds something else,
-// through a new file put in place whole. False, with `why`, when it
-// cannot. Changes the working directory to the file's.
-bool PutIfChanged(const fs::path& path, const std::string& content, std::string* why) {
-    std::error_code error;
-    fs::current_path(path.parent_path(), error);
-    std::string name;
-    if (error || !platform::ToProgramPath(Utf8(path.filename()), &name)) {
-        *why = error ? "its directory cannot be entered" : "code page 936 cannot hold its name";
-        return false;
-    }
-    PendingFile file;
-    if (!OpenPendingFile(name.c_str(), &file)) {
-        *why = "cannot be written (read-only, no regular file, or in a directory that takes no new file)";
-        return false;
-    }
-    file.onlyIfChanged = true;
-    WritePendingFile(&file, content.data(), content.size());
-    if (!CommitPendingFile(&file)) {
-        *why = "cannot be written";
-        return false;
-    }
-    return true;
-}
+// ---- The depfile ----------------------------------------------------------------------
 
 // Can Ninja, and Make, read `path` back from a depfile? Besides what
 // DepfileName escapes, their file names hold only these bytes, and a name
@@ -218,215 +192,262 @@ bool Nameable(std::string_view path) {
     return true;
 }
 
-// The depfile: `target` depends on every input. An input no depfile can
-// name (a ";", "&", "'", "^" or "`" in it) is not listed; in its place
-// stands a file that never exists, so the build runs the front end every
-// time and still sees that file change.
-std::string DepfileText(const fs::path& target, const std::set<std::string>& inputs, const fs::path& depfile) {
-    std::string text = DepfileName(DepfilePath(target)) + ":", unnamed;
-    for (const std::string& input : inputs) {
-        if (Nameable(input))
-            text += " \\\n  " + DepfileName(input);
-        else if (unnamed.empty())
-            unnamed = input;
-    }
-    if (!unnamed.empty()) {
-        std::fprintf(stderr, "nativegen-build: note: %s: a depfile cannot name it, so the scripts are read again on "
-                             "every build\n", unnamed.c_str());
-        text += " \\\n  " + DepfileName(DepfilePath(depfile) + ".never");
-    }
-    return text + "\n";
-}
+// ---- The steps of a run -----------------------------------------------------------------
 
-// The header in the file `scratch` with its identifiers made valid, as
-// text; `rewritten` is a second scratch file. Both stay in the output's
-// directory, and both are gone afterwards.
-bool RewrittenHeader(const char* scratch, const char* rewritten, std::string* text, std::string* why) {
-    std::FILE* in = std::fopen(scratch, "rb");
-    std::FILE* out = in ? std::fopen(rewritten, "w+b") : nullptr;
-    bool done = in && out && identifiers::Rewrite(in, out, why);
-    if (done) {
-        std::rewind(out);
-        char piece[64 * 1024];
-        for (std::size_t n; (n = std::fread(piece, 1, sizeof piece, out)) > 0;) text->append(piece, n);
-        done = !std::ferror(out);
-    }
-    if (!done && why->empty()) *why = "the header could not be rewritten";
-    if (in) std::fclose(in);
-    if (out) std::fclose(out);
-    platform::RemoveFile(scratch);
-    platform::RemoveFile(rewritten);
-    return done;
-}
-
-// ---- Library mode ---------------------------------------------------------------------
-
-// Is `name` one a library's files may take as their stem: what CMake
-// allows a target's name (letters, digits, "_", ".", "+", "-"), and not
-// a name of the directory itself?
-bool LibraryName(const std::string& name) {
-    if (name.empty() || name == "." || name == "..") return false;
-    for (char c : name)
-        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || std::strchr("_.+-", c)))
-            return false;
-    return true;
-}
-
-// The blob's path as the compiler's assembler must name it: below the
-// output directory as the command line gave it when that is absolute, for
-// the build system named it so (a front end run through an emulator sees
-// its own form of the path, the assembler the build's); otherwise made
-// absolute here.
-std::string BlobPath(const Options& options, const fs::path& outDir) {
-    const std::string& given = options.output;
-    bool absolute = given[0] == '/' || given[0] == '\\' ||
-                    (given.size() > 2 && std::isalpha(static_cast<unsigned char>(given[0])) && given[1] == ':' &&
-                     (given[2] == '/' || given[2] == '\\'));
-    std::string dir = absolute ? given : DepfilePath(outDir);
-    while (dir.size() > 1 && (dir.back() == '/' || dir.back() == '\\')) dir.pop_back();
-    return dir + "/" + options.library + ".bin";
-}
-
-// Writes the library's files into `outDir`, each only when it changed:
-// the blob first and the consumer header last, so a run that fails part
-// way leaves files that the next run completes. False, with the path and
-// `why`, when one cannot be written.
-bool PutLibrary(const Options& options, const std::string& nameSpace, const fs::path& outDir,
-                const Collector& collector, std::string* path, std::string* why) {
-    bool incbin = options.data == "incbin";
-    library::Plan plan{options.library, nameSpace, incbin ? library::DataFormat::Incbin : library::DataFormat::Msvc,
-                       incbin ? BlobPath(options, outDir) : std::string()};
-    std::vector<library::File> files = library::Sources(plan, collector.Scripts(), collector.Bytes());
-    auto put = [&](const std::string& name, const std::string& content) {
-        fs::path target = outDir / FsPath(name);
-        if (PutIfChanged(target, content, why)) return true;
-        *path = Utf8(target);
-        return false;
-    };
-    if (incbin && !put(options.library + ".bin", collector.Bytes())) return false;
-    // Sources gives the header, the table, the data: written the other way round
-    for (auto f = files.rbegin(); f != files.rend(); ++f)
-        if (!put(f->name, f->content)) return false;
-    return true;
-}
-
-// The library's namespace for `options` into `nameSpace`. False, with the
-// reason on standard error, when the library's name or the namespace is
-// not one it can take.
-bool LibraryNames(const Options& options, std::string* nameSpace) {
-    *nameSpace = options.nameSpace.empty() ? options.library : options.nameSpace;
-    std::string why;
-    if (!LibraryName(options.library))
-        return !Fail(options.library, "not a library name: letters, digits, \"_\", \".\", \"+\" and \"-\" only");
-    if (!library::ValidNamespace(*nameSpace, &why))
-        return !Fail(*nameSpace, "not a namespace for the library" +
-                                     std::string(options.nameSpace.empty() ? " (its name; give --namespace): " : ": ") +
-                                     why);
-    return true;
-}
-
-// A file written as its bytes come and put in place whole, only when its
-// content changed (written in place, as it comes). Abandoned unless committed.
-class StreamedFile {
-public:
-    // Starts `name` in the directory `dir`. False, with `why`, when it cannot be written.
-    bool Open(const fs::path& dir, const std::string& name, std::string* why) {
-        std::error_code error;
-        fs::current_path(dir, error);
-        if (error || !OpenPendingFile(name.c_str(), &file_)) {
-            *why = error ? "its directory cannot be entered"
-                         : "cannot be written (read-only, no regular file, or in a directory that takes no new file)";
-            return false;
-        }
-        file_.onlyIfChanged = !file_.inPlace;  // in place, the content would have to come in one write
-        return true;
-    }
-    void Write(std::string_view bytes) { WritePendingFile(&file_, bytes.data(), bytes.size()); }
-    bool Commit() { return CommitPendingFile(&file_) != 0; }
-    ~StreamedFile() { AbandonPendingFile(&file_); }
-
-private:
-    PendingFile file_;
+// The tree to walk: the root as the program names it (code page 936,
+// backslashes, no trailing separator) and as the file system does.
+struct Tree {
+    std::string root;
+    fs::path real;
 };
 
-// A package: the files below the root that the globs take, by their
-// paths, with the folders' listings. Each file's bytes go from the file
-// to the blob (or the C literal data) a piece at a time; the table comes
-// from the sizes. Writes the depfile, the blob or data, the table and the
-// header last, each only when it changed.
+// Check the root: a directory code page 936 holds, that can be listed, not
+// the file system's root, with room for a script's name below the limit.
+bool CheckRoot(const std::string& given, Tree* tree, Failure* failure) {
+    std::error_code error;
+    fs::path path = FsPath(given);
+    *failure = {given, ""};
+    if (!fs::exists(path, error)) failure->why = "no such directory";
+    else if (!fs::is_directory(path, error)) failure->why = "not a directory";
+    if (!failure->why.empty()) return false;
+    tree->real = fs::canonical(path, error);
+    if (error || !platform::ToProgramPath(Utf8(tree->real), &tree->root) ||
+        tree->root.find_first_of("?*") != std::string::npos) {
+        failure->why = "code page 936 or Windows cannot hold this path, so the walk cannot name it";
+        return false;
+    }
+    failure->path = Utf8(tree->real);
+    if (fs::directory_iterator(tree->real, error); error) failure->why = "cannot be listed";
+    while (!tree->root.empty() && EndsInSeparator(tree->root)) tree->root.pop_back();
+    if (failure->why.empty() && tree->root.empty()) failure->why = "the file system's root cannot be walked";
+    if (failure->why.empty() && NoRoomForAName(tree->root.size()))
+        failure->why = "the path leaves no room under the " + kLimit + " for a script's name";
+    return failure->why.empty();
+}
+
+// Check the library's names: a name its files may take as their stem and
+// a namespace the header can open. Answers the namespace in `nameSpace`.
+bool CheckLibraryNames(const Options& options, std::string* nameSpace, Failure* failure) {
+    *nameSpace = options.nameSpace.empty() ? options.library : options.nameSpace;
+    std::string why;
+    if (!library::ValidLibraryName(options.library, &why)) {
+        *failure = {options.library, "not a library name: " + why};
+        return false;
+    }
+    if (!library::ValidNamespace(*nameSpace, &why)) {
+        *failure = {*nameSpace, "not a namespace for the library" +
+                                    std::string(options.nameSpace.empty() ? " (its name; give --namespace): " : ": ") +
+                                    why};
+        return false;
+    }
+    return true;
+}
+
+// Make the output folder (and those above it).
+bool MakeFolder(const fs::path& folder, Failure* failure) {
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (fs::is_directory(folder, error)) return true;
+    *failure = {Utf8(folder), "the output directory cannot be made"};
+    return false;
+}
+
+// Walk the tree, with `collector` told what the walk does. The header, when
+// one was begun, grows as the walk goes.
+void Walk(const Tree& tree, Collector* collector) {
+    Watcher = collector;
+    SetWalkRoot(tree.root.c_str());
+    TextValue start = CopyText(tree.root.c_str());
+    TextValue pattern = nullptr;
+    WalkDirectory(start, pattern, false, 0, false);
+    ReleaseText(start);
+    ReleaseText(pattern);
+    Watcher = nullptr;
+}
+
+// Report the scripts not embedded whole: warnings, or with `strict`
+// errors that fail the run before anything is written.
+bool ReportProblems(const std::vector<std::string>& problems, bool strict, const fs::path& output, Failure* failure) {
+    for (const std::string& problem : problems)
+        std::fprintf(stderr, "%s: %s%s\n", kProgram, strict ? "" : "warning: ", problem.c_str());
+    if (!strict || problems.empty()) return true;
+    *failure = {Utf8(output), "not written, for the problems above (" + std::to_string(problems.size()) + ")"};
+    return false;
+}
+
+// Write the depfile, when asked for: `made` depends on every input (paths with "/").
+bool WriteDepfile(const Options& options, const std::set<std::string>& inputs, Failure* failure) {
+    if (options.depfile.empty()) return true;
+    std::error_code error;
+    fs::path depfile = fs::absolute(FsPath(options.depfile), error);
+    // the depfile names what the rule makes as the build system named it
+    fs::path made = FsPath(options.depfileTarget.empty() ? options.output : options.depfileTarget);
+    return PutIfChanged(depfile, DepfileText(DepfilePath(made), inputs, DepfilePath(depfile)), failure);
+}
+
+// The header, begun before the walk so that it is written as it grows: to
+// a new file beside HEADER, or with identifiers to rewrite, to a scratch
+// file beside it first. Whatever ends the run, Finish or Abandon leaves
+// nothing of it behind but HEADER.
+class HeaderOutput {
+public:
+    HeaderOutput(const fs::path& header, bool rewrite)
+        : header_(header), rewrite_(rewrite),
+          scratch_(header.parent_path() / FsPath(std::string(kProgram) + "." +
+                                                 std::to_string(platform::ProcessNumber()))) {}
+    ~HeaderOutput() { Abandon(); }
+
+    // Starts the pending header. False, with `failure`, when it cannot be written.
+    bool Begin(Failure* failure) {
+        *failure = {Utf8(header_), ""};
+        std::string name;
+        if (!RuntimePath(rewrite_ ? scratch_ : header_, &name, &failure->why)) return false;
+        if (!BeginHeader(name.c_str(), !rewrite_)) {
+            failure->why = "cannot be written (read-only, no regular file, or in a directory that takes no new file)";
+            return false;
+        }
+        begun_ = true;
+        return true;
+    }
+
+    // Has the header (or its scratch file) met a write that failed so far?
+    // Then it, not a file written after it, is the one to name.
+    bool Failed(Failure* failure) {
+        if (!HeaderWriteFailed()) return false;
+        *failure = {Utf8(header_), "cannot be written (a full disk?)"};
+        return true;
+    }
+
+    // Puts the header in place (its identifiers rewritten when asked).
+    bool Finish(Failure* failure) {
+        begun_ = false;
+        *failure = {Utf8(header_), "cannot be written (a full disk?)"};
+        if (!EndHeader()) return false;
+        if (!rewrite_) return true;
+        std::string text, why;
+        bool done = Rewritten(&text, &why);
+        RemoveScratch();
+        if (!done && !why.empty()) failure->why = "its identifiers cannot be rewritten: " + why;
+        return done && PutIfChanged(header_, text, failure);
+    }
+
+    // Drops the pending header and any scratch file: HEADER stays as it was.
+    void Abandon() {
+        if (begun_) AbandonHeader();
+        begun_ = false;
+        RemoveScratch();
+    }
+
+private:
+    // The scratch header with its identifiers made valid, as text.
+    bool Rewritten(std::string* text, std::string* why) {
+        fs::path rewritten = scratch_;
+        rewritten += ".safe";
+        std::FILE* in = platform::OpenStreamForRead(scratch_);
+        std::FILE* out = in ? platform::CreateNewStream(rewritten) : nullptr;
+        bool done = in && out && identifiers::Rewrite(in, out, why);
+        if (in) std::fclose(in);
+        done = out && std::fclose(out) == 0 && done;
+        std::FILE* back = done ? platform::OpenStreamForRead(rewritten) : nullptr;
+        if (back) {
+            char piece[64 * 1024];
+            for (std::size_t n; (n = std::fread(piece, 1, sizeof piece, back)) > 0;) text->append(piece, n);
+            done = !std::ferror(back);
+            std::fclose(back);
+        }
+        return done && back;
+    }
+
+    void RemoveScratch() {
+        if (!rewrite_) return;
+        std::error_code error;
+        fs::remove(scratch_, error);
+        fs::path rewritten = scratch_;
+        fs::remove(rewritten += ".safe", error);
+    }
+
+    fs::path header_;
+    bool rewrite_;
+    fs::path scratch_;
+    bool begun_ = false;
+};
+
+// The run in header mode.
+int RunHeader(const Options& options, const Tree& tree) {
+    Failure failure;
+    std::error_code error;
+    fs::path header = fs::absolute(FsPath(options.output), error);
+    if (!MakeFolder(header.parent_path(), &failure)) return Report(failure);
+    HeaderOutput output(header, options.safeIdentifiers);
+    if (!output.Begin(&failure)) return Report(failure);
+    Collector collector(false);
+    Walk(tree, &collector);
+    // the depfile first: a run that fails on it leaves the header as it was
+    if (!ReportProblems(collector.Problems(), options.strict, header, &failure) || output.Failed(&failure) ||
+        !WriteDepfile(options, collector.Inputs(), &failure) || !output.Finish(&failure)) {
+        output.Abandon();
+        return Report(failure);
+    }
+    return 0;
+}
+
+// The library `options` ask for, its names not yet checked.
+library::Request LibraryRequest(const Options& options) {
+    std::error_code error;
+    library::Request request;
+    request.name = options.library;
+    request.format = options.data == "incbin" ? library::DataFormat::Incbin : library::DataFormat::Msvc;
+    request.folder = fs::absolute(FsPath(options.output), error);
+    // the assembler names the blob as the build named the folder when that
+    // is absolute (a front end run through an emulator sees its own form of
+    // the path); otherwise made absolute here
+    request.blobFolder = IsAbsolute(options.output) ? options.output : DepfilePath(request.folder);
+    while (request.blobFolder.size() > 1 && (request.blobFolder.back() == '/' || request.blobFolder.back() == '\\'))
+        request.blobFolder.pop_back();
+    request.package = !options.files.empty();
+    return request;
+}
+
+// The run in library mode.
+int RunLibrary(const Options& options, const Tree& tree) {
+    Failure failure;
+    library::Request request = LibraryRequest(options);
+    if (!CheckLibraryNames(options, &request.nameSpace, &failure) || !MakeFolder(request.folder, &failure))
+        return Report(failure);
+    Collector collector(true);
+    Walk(tree, &collector);
+    // the depfile first: a run that fails on it leaves the library as it was
+    if (!ReportProblems(collector.Problems(), options.strict, request.folder, &failure) ||
+        !WriteDepfile(options, collector.Inputs(), &failure) ||
+        !library::WriteLibrary(request, collector.Entries(), &failure))
+        return Report(failure);
+    return 0;
+}
+
+// The run for a package (--files): the files below the root that the
+// globs take, by their paths (package_files.h), each file's bytes
+// streamed into the library (library_files.h). The root is any path the
+// system can name.
 int RunPackage(const Options& options) {
-    std::string nameSpace, failed, why;
-    if (!LibraryNames(options, &nameSpace)) return 1;
+    Failure failure;
+    library::Request request = LibraryRequest(options);
+    if (!CheckLibraryNames(options, &request.nameSpace, &failure)) return Report(failure);
     std::error_code error;
     fs::path root = fs::absolute(FsPath(options.root), error);
     package::Walk walk;
-    if (error || !package::WalkTree(root, package::Selection{options.files, options.exclude}, &walk, &failed, &why))
-        return Fail(error ? options.root : failed, error ? "cannot be named" : why);
-    for (const std::string& warning : walk.warnings)
-        std::fprintf(stderr, "nativegen-build: %s%s\n", options.strict ? "" : "warning: ", warning.c_str());
-    fs::path outDir = fs::absolute(FsPath(options.output), error);
-    if (options.strict && !walk.warnings.empty())
-        return Fail(Utf8(outDir), "not written, for the problems above (" + std::to_string(walk.warnings.size()) + ")");
-    fs::create_directories(outDir, error);
-    if (!fs::is_directory(outDir, error)) return Fail(Utf8(outDir), "the output directory cannot be made");
-
-    if (!options.depfile.empty()) {
-        std::set<std::string> inputs;
-        for (const fs::path& path : walk.read) inputs.insert(DepfilePath(path));
-        fs::path depfile = fs::absolute(FsPath(options.depfile), error);
-        fs::path made = FsPath(options.depfileTarget.empty() ? options.output : options.depfileTarget);
-        if (!PutIfChanged(depfile, DepfileText(made, inputs, depfile), &why)) return Fail(Utf8(depfile), why);
-    }
-
-    bool incbin = options.data == "incbin";
-    library::Plan plan{options.library, nameSpace, incbin ? library::DataFormat::Incbin : library::DataFormat::Msvc,
-                       incbin ? BlobPath(options, outDir) : std::string(), true};
-    std::vector<library::Script> entries;
-    std::uint64_t total = 0;
-    for (const package::File& file : walk.files) {
-        entries.push_back({file.name, total, file.size});
-        total += file.size;
-    }
-
-    // the bytes: to the blob, or through the C literal writer to the data
-    const std::string streamed = options.library + (incbin ? ".bin" : ".data.c");
-    StreamedFile out;
-    if (!out.Open(outDir, streamed, &why)) return Fail(Utf8(outDir / FsPath(streamed)), why);
-    library::BlobHash hash(total);
-    library::MsvcWriter writer(plan, total);
-    std::string text;
-    if (!incbin) writer.Begin("", &text);
-    std::vector<char> piece(std::size_t{1} << 20);
-    for (const package::File& file : walk.files) {
-        std::FILE* in = platform::OpenRegularForRead(file.path);
-        if (!in) return Fail(Utf8(file.path), "cannot be read: the package would have a hole in it");
-        std::uint64_t count = 0;
-        for (std::size_t n; (n = std::fread(piece.data(), 1, piece.size(), in)) > 0; count += n) {
-            std::string_view bytes(piece.data(), n);
-            hash.Add(bytes);
-            if (incbin) {
-                out.Write(bytes);
-            } else {
-                writer.Add(bytes, &text);
-                out.Write(text);
-                text.clear();
-            }
-        }
-        bool read = !std::ferror(in);
-        std::fclose(in);
-        if (!read) return Fail(Utf8(file.path), "cannot be read: the package would have a hole in it");
-        if (count != file.size) return Fail(Utf8(file.path), "changed while it was read");
-    }
-    if (!incbin) {
-        writer.End(hash.Hex(), &text);
-        out.Write(text);
-    }
-    if (!out.Commit()) return Fail(Utf8(outDir / FsPath(streamed)), "cannot be written");
-
-    // the table and the header, written the other way round
-    std::vector<library::File> sources = library::PackageSources(plan, entries, total, hash.Hex());
-    for (auto f = sources.rbegin(); f != sources.rend(); ++f)
-        if (!PutIfChanged(outDir / FsPath(f->name), f->content, &why)) return Fail(Utf8(outDir / FsPath(f->name)), why);
+    if (error) return Report({options.root, "cannot be made absolute"});
+    if (!package::WalkTree(root, package::Selection{options.files, options.exclude}, &walk, &failure.path,
+                           &failure.why))
+        return Report(failure);
+    std::set<std::string> inputs;
+    for (const fs::path& path : walk.read) inputs.insert(DepfilePath(path));
+    std::vector<library::Entry> entries;
+    for (package::File& file : walk.files) entries.push_back({std::move(file.name), std::move(file.path), {}, file.size});
+    // the depfile first: a run that fails on it leaves the library as it was
+    if (!ReportProblems(walk.warnings, options.strict, request.folder, &failure) ||
+        !MakeFolder(request.folder, &failure) || !WriteDepfile(options, inputs, &failure) ||
+        !library::WriteStreamed(request, entries, &failure))
+        return Report(failure);
     return 0;
 }
 
@@ -438,10 +459,18 @@ bool finished = false;
 void ExitHook() {
     ReleaseGlobals();
     if (!finished) {
-        std::fprintf(stderr, "nativegen-build: the run stopped early; no output was changed\n");
+        std::fprintf(stderr, "%s: the run stopped early; no output was changed\n", kProgram);
         platform::EndProcess(1);
     }
 }
+
+const char kUsage[] =
+    "usage: nativegen-build ROOT HEADER [--depfile FILE [--depfile-target FILE]] [--strict]\n"
+    "                       [--safe-identifiers]\n"
+    "       nativegen-build ROOT DIR --library NAME [--namespace NS] [--data incbin|msvc]\n"
+    "                       [--files GLOB... [--exclude GLOB]...]\n"
+    "                       [--depfile FILE [--depfile-target FILE]] [--strict]\n"
+    "       nativegen-build --help | --version\n";
 
 }  // namespace
 
@@ -472,6 +501,10 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
             options->strict = true;
         } else if (a == "--safe-identifiers") {
             options->safeIdentifiers = true;
+        } else if (a == "--help" || a == "--version") {
+            options->help = a == "--help";
+            options->version = a == "--version";
+            return true;
         } else if (a.size() > 1 && a[0] == '-' && a != "--") {
             *why = "unknown option " + a;
             return false;
@@ -515,88 +548,29 @@ std::string DepfileName(std::string_view path) {
     return name;
 }
 
-int Run(const Options& options) {
-    if (!options.files.empty()) return RunPackage(options);
-    std::error_code error;
-
-    // the root: a directory code page 936 holds, with room for a script's name
-    fs::path given = FsPath(options.root);
-    if (!fs::exists(given, error)) return Fail(options.root, "no such directory");
-    if (!fs::is_directory(given, error)) return Fail(options.root, "not a directory");
-    fs::path rootPath = fs::canonical(given, error);
-    std::string root;
-    if (error || !platform::ToProgramPath(Utf8(rootPath), &root) || root.find_first_of("?*") != std::string::npos)
-        return Fail(options.root, "code page 936 or Windows cannot hold this path, so the walk cannot name it");
-    if (fs::directory_iterator(rootPath, error); error) return Fail(Utf8(rootPath), "cannot be listed");
-    while (!root.empty() && EndsInSeparator(root)) root.pop_back();
-    if (root.empty()) return Fail(Utf8(rootPath), "the file system's root cannot be walked");
-    if (root.size() + 1 + 4 >= kMaxPath)
-        return Fail(Utf8(rootPath), "the path leaves no room under the 260-byte limit for a script's name");
-
-    // library mode: a name for the files and a namespace the header can open
-    std::string nameSpace;
-    std::string why;
-    if (!options.library.empty() && !LibraryNames(options, &nameSpace)) return 1;
-
-    fs::path output = fs::absolute(FsPath(options.output), error);
-    fs::path depfile = options.depfile.empty() ? fs::path() : fs::absolute(FsPath(options.depfile), error);
-    // the depfile names what the rule makes as the build system named it
-    fs::path made = FsPath(options.depfileTarget.empty() ? options.output : options.depfileTarget);
-    fs::path outDir = options.library.empty() ? output.parent_path() : output;
-    fs::create_directories(outDir, error);
-    if (!fs::is_directory(outDir, error)) return Fail(Utf8(outDir), "the output directory cannot be made");
-
-    // header mode: the header goes to a new file beside the old one from
-    // the start; with identifiers to rewrite, to a scratch file first
-    std::string headerName;
-    const std::string scratch = "nativegen-build." + std::to_string(platform::ProcessNumber());
-    if (options.library.empty()) {
-        fs::current_path(outDir, error);
-        if (error) return Fail(Utf8(outDir), "the output directory cannot be entered");
-        if (!platform::ToProgramPath(Utf8(output.filename()), &headerName))
-            return Fail(Utf8(output), "code page 936 cannot hold the file's name");
-        if (!BeginHeader(options.safeIdentifiers ? scratch.c_str() : headerName.c_str(), !options.safeIdentifiers))
-            return Fail(Utf8(output), "cannot be written (read-only, no regular file, or in a directory that takes no "
-                                      "new file)");
+std::string DepfileText(const std::string& target, const std::set<std::string>& inputs, const std::string& depfile) {
+    std::string text = DepfileName(target) + ":", unnamed;
+    for (const std::string& input : inputs) {
+        if (Nameable(input))
+            text += " \\\n  " + DepfileName(input);
+        else if (unnamed.empty())
+            unnamed = input;
     }
-
-    Collector collector(!options.library.empty());
-    Watcher = &collector;
-    SetWalkRoot(root.c_str());
-    TextValue start = CopyText(root.c_str());
-    TextValue pattern = nullptr;
-    WalkDirectory(start, pattern, false, 0, false);
-    ReleaseText(start);
-    ReleaseText(pattern);
-    Watcher = nullptr;
-
-    for (const std::string& problem : collector.Problems())
-        std::fprintf(stderr, "nativegen-build: %s%s\n", options.strict ? "" : "warning: ", problem.c_str());
-    if (options.strict && !collector.Problems().empty()) {
-        return Fail(Utf8(output), "not written, for the problems above (" +
-                                      std::to_string(collector.Problems().size()) + ")");
+    if (!unnamed.empty()) {
+        std::fprintf(stderr, "%s: note: %s: a depfile cannot name it, so the scripts are read again on every build\n",
+                     kProgram, unnamed.c_str());
+        text += " \\\n  " + DepfileName(depfile + ".never");
     }
-
-    // the depfile first: a run that fails on it leaves the header as it was
-    if (!depfile.empty() && !PutIfChanged(depfile, DepfileText(made, collector.Inputs(), depfile), &why))
-        return Fail(Utf8(depfile), why);
-    if (options.library.empty()) {
-        fs::current_path(outDir, error);  // the pending header's names are relative to it
-        if (error || !EndHeader()) return Fail(Utf8(output), "cannot be written");
-        std::string text;
-        if (options.safeIdentifiers && (!RewrittenHeader(scratch.c_str(), (scratch + ".safe").c_str(), &text, &why) ||
-                                        !PutIfChanged(output, text, &why)))
-            return Fail(Utf8(output), why);
-    }
-    std::string failed;
-    if (!options.library.empty() && !PutLibrary(options, nameSpace, outDir, collector, &failed, &why))
-        return Fail(failed, why);
-    return 0;
+    return text + "\n";
 }
 
-}  // namespace frontend
-
-namespace frontend {
+int Run(const Options& options) {
+    if (!options.files.empty()) return RunPackage(options);
+    Tree tree;
+    Failure failure;
+    if (!CheckRoot(options.root, &tree, &failure)) return Report(failure);
+    return options.library.empty() ? RunHeader(options, tree) : RunLibrary(options, tree);
+}
 
 void Main(int argc, char** argv) {
     StartRuntime();
@@ -604,19 +578,16 @@ void Main(int argc, char** argv) {
     Options options;
     std::string why;
     int code = 2;
-    std::vector<std::string> arguments{"nativegen-build"};
+    std::vector<std::string> arguments{kProgram};
     for (const fs::path& argument : platform::ToolArguments(argc, argv)) arguments.push_back(Utf8(argument));
-    if (ParseArguments(arguments, &options, &why))
+    if (!ParseArguments(arguments, &options, &why)) {
+        std::fprintf(stderr, "%s: %s\n%s", kProgram, why.c_str(), kUsage);
+    } else if (options.help || options.version) {
+        std::fputs(options.help ? kUsage : (std::string(kProgram) + " " + NATIVEGEN_VERSION + "\n").c_str(), stdout);
+        code = std::fflush(stdout) == 0 ? 0 : 1;
+    } else {
         code = Run(options);
-    else
-        std::fprintf(stderr,
-                     "nativegen-build: %s\n"
-                     "usage: nativegen-build ROOT HEADER [--depfile FILE [--depfile-target FILE]] [--strict]\n"
-                     "                       [--safe-identifiers]\n"
-                     "       nativegen-build ROOT DIR --library NAME [--namespace NS] [--data incbin|msvc]\n"
-                     "                       [--files GLOB]... [--exclude GLOB]...\n"
-                     "                       [--depfile FILE [--depfile-target FILE]] [--strict]\n",
-                     why.c_str());
+    }
     finished = true;
     ExitProgram(code);
 }

@@ -1,10 +1,17 @@
 // The build front end: the generator's own walk, emission and header code
 // run from a root named on the command line, for build systems. It writes
-// only into the output's directory and only what changed, lists what the
+// only into the output's folder and only what changed, lists what the
 // walk read in a depfile, and says which scripts the header does not
 // carry whole.
+//
+// A run is a few steps, each handed the folders it works in: check the
+// root (and a library's names), walk (the header, when one is made, grows
+// as the walk goes), report what was not embedded whole, write the
+// depfile, then put the header or the library's files in place. The
+// working directory is never changed.
 #pragma once
 
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,26 +31,38 @@ struct Options {
     std::vector<std::string> exclude;  // a package: the globs of the files it leaves out
     bool strict = false;       // scripts not embedded whole fail the run
     bool safeIdentifiers = false;
+    bool help = false;         // --help: the usage, and nothing else
+    bool version = false;      // --version: the version, and nothing else
 };
 
 // Reads the arguments (UTF-8, the program first) into `options`. False,
 // with `why` set, on anything it does not know or a value missing.
 bool ParseArguments(const std::vector<std::string>& arguments, Options* options, std::string* why);
 
-// `path` as a name in a Make-syntax depfile: spaces and "#" behind a
-// backslash, "$" doubled. A ":" stays as it is: inside a name (a drive
-// letter's) Ninja and CMake read it so, and an escaped one they do not.
+// `path` as a name in a Make-syntax depfile: spaces, "#" and ":" behind a
+// backslash, "$" doubled. (Ninja and Make read "\:" back as ":", so a
+// drive letter's colon survives.)
 std::string DepfileName(std::string_view path);
 
+// The depfile's text: `target` depends on each of `inputs` (paths with "/"
+// separators). An input Ninja or Make cannot read back from a depfile (a
+// ";", "&", "'", "^", "`" or another such byte in it, or a trailing ":")
+// is not listed; in its place stands `depfile`.never, a file that never
+// exists, so the build runs the front end every time and still sees that
+// file change. Says so once on standard error.
+std::string DepfileText(const std::string& target, const std::set<std::string>& inputs, const std::string& depfile);
+
 // The whole run for `options`. 0 when everything asked for stands written;
-// otherwise an error naming the path went to standard error, and no output
-// that was there before has changed. Needs the runtime started and Main's
-// exit hook.
+// otherwise an error naming the path went to standard error, and what
+// stands is what the failed step promises: a header as it was, a
+// library's files consistent (library_files.h). Needs the runtime started
+// and Main's exit hook.
 int Run(const Options& options);
 
 // The program: the runtime, the command line, the run, and the exit with
-// Run's answer (2 for a command line it cannot take; 1 when the run
-// stopped early, out of memory or on a runtime error). Does not return.
+// Run's answer (0 for --help and --version; 2 for a command line it cannot
+// take; 1 when the run stopped early, out of memory or on a runtime
+// error). Does not return.
 [[noreturn]] void Main(int argc, char** argv);
 
 }  // namespace frontend

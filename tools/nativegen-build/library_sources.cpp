@@ -1,34 +1,66 @@
 #include "tools/nativegen-build/library_sources.h"
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <numeric>
 #include <set>
 
 #include "tools/common/identifiers.h"
+#include "tools/nativegen-build/outputs.h"
 
 namespace library {
 namespace {
 
 // C and C++ keywords, and names the standard headers or the compilers
-// define as macros: a namespace of any of these would not survive the
-// preprocessor or the parser.
+// define as macros or declare at global scope: a namespace of any of these
+// would not survive the preprocessor or the parser beside those headers.
+// (The consumer's own compiler is asked about its headers when CMake
+// configures; this is what the front end run alone refuses.)
 bool Forbidden(std::string_view word) {
     if (identifiers::IsReserved(word)) return true;
     static const char* const words[] = {
+        // macros
         "assert", "errno", "NULL", "EOF", "BUFSIZ", "FILENAME_MAX", "stdin", "stdout", "stderr", "offsetof",
         "setjmp", "va_arg", "va_copy", "va_end", "va_start", "linux", "unix", "i386", "MB_CUR_MAX", "RAND_MAX",
         "EXIT_SUCCESS", "EXIT_FAILURE", "CHAR_BIT", "INT_MAX", "SIZE_MAX", "EDOM", "ERANGE", "EILSEQ", "WEOF",
         "WCHAR_MIN", "WCHAR_MAX", "NDEBUG", "SEEK_SET", "SEEK_CUR", "SEEK_END", "EINVAL", "ENOENT", "ENOMEM",
         "EAGAIN", "EACCES", "EEXIST", "EINTR", "INT_MIN", "UINT_MAX", "LONG_MIN", "LONG_MAX", "CLOCKS_PER_SEC",
-        "_WIN32", "_WIN64", "__linux__", "unix", "WIN32", "min", "max",
-        // what the C library declares at global scope, which a namespace
-        // of the same name there would clash with
+        "WIN32", "min", "max",
+        // what the C library declares at global scope
         "index", "strlen", "time", "exit", "abort", "abs", "random", "rand", "remove", "rename", "free", "malloc",
         "calloc", "realloc", "read", "write", "open", "close", "printf", "puts", "signal", "select", "clock",
-        "sqrt", "log", "div", "system", "getenv", "memcpy", "memset", "strcmp", "sleep", "kill", "wait"};
+        "sqrt", "log", "div", "system", "getenv", "memcpy", "memset", "strcmp", "sleep", "kill", "wait", "stat",
+        "pipe", "fork"};
     for (const char* w : words)
         if (word == w) return true;
+    return false;
+}
+
+// The standard C headers (through C23) and C++ headers (through C++20) by
+// name: a library's NAME.h on a consumer's include path must not hide one.
+bool StandardHeader(std::string_view name) {
+    static const char* const headers[] = {
+        "assert", "complex", "ctype", "errno", "fenv", "float", "inttypes", "iso646", "limits", "locale", "math",
+        "setjmp", "signal", "stdalign", "stdarg", "stdatomic", "stdbit", "stdbool", "stdckdint", "stddef",
+        "stdint", "stdio", "stdlib", "stdnoreturn", "string", "tgmath", "threads", "time", "uchar", "wchar",
+        "wctype"};
+    static const char* const cxx[] = {
+        "algorithm", "any", "array", "atomic", "barrier", "bit", "bitset", "charconv", "chrono",
+        "codecvt", "compare", "concepts", "condition_variable", "coroutine", "deque", "exception", "execution",
+        "filesystem", "format", "forward_list", "fstream", "functional", "future", "initializer_list", "iomanip",
+        "ios", "iosfwd", "iostream", "istream", "iterator", "latch", "list", "map", "memory", "memory_resource",
+        "mutex", "new", "numbers", "numeric", "optional", "ostream", "queue", "random", "ranges", "ratio", "regex",
+        "scoped_allocator", "semaphore", "set", "shared_mutex", "source_location", "span", "sstream", "stack",
+        "stdexcept", "stop_token", "streambuf", "string_view", "strstream", "syncstream", "system_error", "thread",
+        "tuple", "type_traits", "typeindex", "typeinfo", "unordered_map", "unordered_set", "utility", "valarray",
+        "variant", "vector", "version"};
+    std::string lower(name);
+    for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    for (const char* h : headers)  // <stdio.h> and <cstdio>
+        if (lower == h || lower == "c" + std::string(h)) return true;
+    for (const char* h : cxx)
+        if (lower == h) return true;
     return false;
 }
 
@@ -46,10 +78,22 @@ std::vector<std::string_view> Components(std::string_view ns) {
     }
 }
 
+}  // namespace
+
 std::string Hash(std::string_view bytes) {
     BlobHash hash(bytes.size());
     hash.Add(bytes);
     return hash.Hex();
+}
+
+namespace {
+
+// Appends the byte `u` as a three-digit octal escape, which no digit
+// after it can extend (C and the GNU assembler read it alike).
+void AppendOctal(std::string* out, unsigned char u) {
+    char escape[4] = {'\\', static_cast<char>('0' + (u >> 6)), static_cast<char>('0' + ((u >> 3) & 7)),
+                      static_cast<char>('0' + (u & 7))};
+    out->append(escape, 4);
 }
 
 // Appends `bytes` as the inside of a C string literal: printable ASCII as
@@ -67,9 +111,7 @@ void AppendEscaped(std::string* out, std::string_view bytes) {
         } else if (u >= 0x20 && u < 0x7f) {
             *out += c;
         } else {
-            char escape[4] = {'\\', static_cast<char>('0' + (u >> 6)), static_cast<char>('0' + ((u >> 3) & 7)),
-                              static_cast<char>('0' + (u & 7))};
-            out->append(escape, 4);
+            AppendOctal(out, u);
         }
     }
 }
@@ -90,10 +132,7 @@ std::string AssemblerString(std::string_view path) {
             out += '\\';
             out += c;
         } else if (u < 0x20 || u == 0x7f) {
-            out += '\\';
-            out += static_cast<char>('0' + (u >> 6));
-            out += static_cast<char>('0' + ((u >> 3) & 7));
-            out += static_cast<char>('0' + (u & 7));
+            AppendOctal(&out, u);
         } else {
             out += c;
         }
@@ -102,7 +141,7 @@ std::string AssemblerString(std::string_view path) {
 }
 
 std::string Banner(const Plan& plan, const std::string& what) {
-    return "// Generated by nativegen-build for the library " + plan.name + ": " + what + ". Do not edit.\n";
+    return "// Generated by " + std::string(frontend::kProgram) + " for the library " + plan.name + ": " + what + ". Do not edit.\n";
 }
 
 // ---- NAME.h ------------------------------------------------------------------------
@@ -236,7 +275,7 @@ std::string FolderTables(const std::vector<Script>& files) {
 }
 
 std::string TableSource(const Plan& plan, const std::vector<Script>& scripts, std::uint64_t blobSize) {
-    const std::string symbol = BlobSymbol(plan);
+    const std::string symbol = BlobSymbol(plan, scripts, blobSize);
     const std::string bound = std::to_string(blobSize + 1);
     std::string out = Banner(plan, "the entries and their index") + "#include \"" + plan.name + ".h\"\n\n";
     /* the assembler defines the blob under its own name: no prefix is added */
@@ -305,8 +344,8 @@ std::string TableSource(const Plan& plan, const std::vector<Script>& scripts, st
 
 // ---- NAME.data.cpp: the blob through .incbin ---------------------------------------
 
-std::string IncbinSource(const Plan& plan, std::uint64_t blobSize, const std::string& blobHash) {
-    const std::string symbol = BlobSymbol(plan);
+std::string IncbinSource(const Plan& plan, const std::string& symbol, std::uint64_t blobSize,
+                         const std::string& blobHash) {
     const std::string file = AssemblerString(plan.blobPath);
     // one assembler line as a C++ literal piece
     auto line = [](const std::string& text) { return "    " + Quoted(text + "\n") + "\n"; };
@@ -314,7 +353,7 @@ std::string IncbinSource(const Plan& plan, std::uint64_t blobSize, const std::st
     // preprocessed sources sees them too
     const std::string mark = line("/* blob: " + std::to_string(blobSize) + " bytes, hash " + blobHash + " */");
     std::string out = Banner(plan, std::string(plan.package ? "the files'" : "the scripts'") + " bytes, from " +
-                                       plan.name + ".bin") +
+                                       HashedBlobName(plan.name, blobHash)) +
                       "// The assembler reads the blob into a read-only section under one symbol,\n"
                       "// followed by a zero byte; the compiler never sees the bytes.\n";
     out += "#if defined(__ELF__)\nasm(\n" + mark;
@@ -354,8 +393,8 @@ void AppendPieces(std::string* out, std::string_view bytes, const char* indent) 
     }
 }
 
-std::string MsvcSource(const Plan& plan, std::string_view blob) {
-    MsvcWriter writer(plan, blob.size());
+std::string MsvcSource(const Plan& plan, const std::string& symbol, std::string_view blob) {
+    MsvcWriter writer(plan, symbol, blob.size());
     std::string out;
     out.reserve(blob.size() * 2 + 4096);
     writer.Begin(Hash(blob), &out);
@@ -387,7 +426,23 @@ bool ValidNamespace(std::string_view ns, std::string* why) {
     return true;
 }
 
-std::string BlobSymbol(const Plan& plan) {
+bool ValidLibraryName(std::string_view name, std::string* why) {
+    auto fail = [&](std::string text) {
+        if (why) *why = std::move(text);
+        return false;
+    };
+    if (name.empty() || name == "." || name == "..")
+        return fail("a name of its folder, not of a file");
+    for (char c : name)
+        if (!Letter(c) && !Digit(c) && !std::strchr(".+-", c))
+            return fail("letters, digits, \"_\", \".\", \"+\" and \"-\" only");
+    if (StandardHeader(name))
+        return fail(std::string(name) + ".h would hide the standard header <" + std::string(name) +
+                    ".h> or <" + std::string(name) + "> from every consumer");
+    return true;
+}
+
+std::string BlobSymbol(const Plan& plan, const std::vector<Script>& scripts, std::uint64_t blobSize) {
     std::string symbol = "nativegen_blob_";
     for (char c : plan.name) {
         char d = Letter(c) || Digit(c) ? c : '_';
@@ -397,6 +452,8 @@ std::string BlobSymbol(const Plan& plan) {
     std::string key = plan.name;
     key += '\0';
     key += plan.nameSpace;
+    key += '\0' + std::to_string(blobSize);
+    for (const Script& s : scripts) key += '\0' + s.name + '\0' + std::to_string(s.offset) + ',' + std::to_string(s.size);
     return symbol + Hash(key).substr(0, 16);
 }
 
@@ -448,11 +505,12 @@ std::string BlobHash::Hex() const {
 // is valid C. Rows of kRowBytes bytes, each one concatenation of pieces
 // of at most kPieceBytes, then a tail whose literal's own zero is the
 // blob's closing zero, so no array is ever empty.
-MsvcWriter::MsvcWriter(const Plan& plan, std::uint64_t size) : plan_(plan), size_(size), rows_(size / kRowBytes) {}
+MsvcWriter::MsvcWriter(const Plan& plan, std::string symbol, std::uint64_t size)
+    : plan_(plan), symbol_(std::move(symbol)), size_(size), rows_(size / kRowBytes) {}
 
 void MsvcWriter::Begin(std::string_view hash, std::string* out) const {
-    const std::string symbol = BlobSymbol(plan_);
-    *out += "/* Generated by nativegen-build for the library " + plan_.name + ": the " +
+    const std::string& symbol = symbol_;
+    *out += "/* Generated by " + std::string(frontend::kProgram) + " for the library " + plan_.name + ": the " +
             (plan_.package ? "files'" : "scripts'") + " bytes. Do not edit. */\n";
     if (!hash.empty()) *out += "/* blob: " + std::to_string(size_) + " bytes, hash " + std::string(hash) + " */\n";
     *out += "/* rows fill their arrays exactly, without a terminating zero: valid C, and\n"
@@ -490,15 +548,19 @@ void MsvcWriter::End(std::string_view hash, std::string* out) {
     if (!hash.empty()) *out += "/* blob: " + std::to_string(size_) + " bytes, hash " + std::string(hash) + " */\n";
     row_.clear();
 }
+std::string HashedBlobName(const std::string& name, const std::string& hash) { return name + "." + hash + ".bin"; }
+
+std::string BlobFileName(const std::string& name, std::string_view blob) { return HashedBlobName(name, Hash(blob)); }
 
 std::vector<File> Sources(const Plan& plan, const std::vector<Script>& scripts, std::string_view blob) {
     std::vector<File> files;
     files.push_back({plan.name + ".h", ConsumerHeader(plan)});
     files.push_back({plan.name + ".table.cpp", TableSource(plan, scripts, blob.size())});
+    const std::string symbol = BlobSymbol(plan, scripts, blob.size());
     if (plan.format == DataFormat::Incbin)
-        files.push_back({plan.name + ".data.cpp", IncbinSource(plan, blob.size(), Hash(blob))});
+        files.push_back({plan.name + ".data.cpp", IncbinSource(plan, symbol, blob.size(), Hash(blob))});
     else
-        files.push_back({plan.name + ".data.c", MsvcSource(plan, blob)});
+        files.push_back({plan.name + ".data.c", MsvcSource(plan, symbol, blob)});
     return files;
 }
 
@@ -508,7 +570,8 @@ std::vector<File> PackageSources(const Plan& plan, const std::vector<Script>& fi
     sources.push_back({plan.name + ".h", ConsumerHeader(plan)});
     sources.push_back({plan.name + ".table.cpp", TableSource(plan, files, blobSize)});
     if (plan.format == DataFormat::Incbin)
-        sources.push_back({plan.name + ".data.cpp", IncbinSource(plan, blobSize, blobHash)});
+        sources.push_back(
+            {plan.name + ".data.cpp", IncbinSource(plan, BlobSymbol(plan, files, blobSize), blobSize, blobHash)});
     return sources;
 }
 

@@ -12,15 +12,18 @@
 //   NAME.table.cpp  the entries in the header's order and an index sorted
 //                   by name, constant-initialised; names are string
 //                   literals, never identifiers.
-//   NAME.data.cpp   (Incbin) the blob, NAME.bin beside it, taken in by the
-//                   assembler's .incbin; it carries the blob's hash, so it
-//                   changes exactly when the blob does.
+//   NAME.data.cpp   (Incbin) the blob, NAME.<hash>.bin beside it (named by
+//                   its content), taken in by the assembler's .incbin; it
+//                   names the blob, so it changes exactly when the blob
+//                   does.
 //   NAME.data.c     (Msvc) the blob as string literals, in pieces that
 //                   every compiler of that dialect takes.
 //
-// The blob is one symbol, named from the library's name and namespace
-// alone (a hash keeps two libraries apart), followed by a zero byte, so
-// it is never empty.
+// The blob is one symbol, followed by a zero byte, so it is never empty.
+// Its name holds a hash of the library's name, namespace and every entry's
+// name and place: two libraries never share it, and a table links only
+// with the data source written for the same entries, never with one whose
+// bytes lie elsewhere.
 //
 // Pure functions: the caller writes the files.
 #pragma once
@@ -50,7 +53,8 @@ struct Plan {
     std::string name;       // the library's name: the stem of every file, any CMake target name
     std::string nameSpace;  // C++ namespace, possibly nested ("a::b")
     DataFormat format;
-    std::string blobPath;   // Incbin: the blob's absolute path, as .incbin names it (UTF-8)
+    std::string blobPath;   // Incbin: the blob's absolute path, as .incbin names it (UTF-8): its
+                            // folder, then BlobFileName
     bool package = false;   // a package: names are paths (UTF-8), and the header has list()
 };
 
@@ -66,9 +70,25 @@ struct File {
 // compilers define as a macro? When not, `why` (if given) says why.
 bool ValidNamespace(std::string_view ns, std::string* why);
 
-// The name of the blob's symbol for `plan`: letters, digits and single
-// underscores only.
-std::string BlobSymbol(const Plan& plan);
+// Is `name` one a library's files may take as their stem: what CMake
+// allows a target's name (letters, digits, "_", ".", "+", "-"), not a
+// name of the folder itself, and no standard C or C++ header's name (in
+// any case)? When not, `why` (if given) says why.
+bool ValidLibraryName(std::string_view name, std::string* why);
+
+// The name of the blob's symbol for `plan` and the entries' places:
+// letters, digits and single underscores only.
+std::string BlobSymbol(const Plan& plan, const std::vector<Script>& scripts, std::uint64_t blobSize);
+
+// A 128-bit hash of `bytes` as 32 hex digits. Not for security: it marks
+// content.
+std::string Hash(std::string_view bytes);
+
+// The blob's file name: NAME.<its hash>.bin.
+std::string BlobFileName(const std::string& name, std::string_view blob);
+
+// The same for a blob whose hash (Hash's, BlobHash's) is `hash`.
+std::string HashedBlobName(const std::string& name, const std::string& hash);
 
 // Every file of the library but the blob: NAME.h, NAME.table.cpp and the
 // data source, in that order. `scripts` lie in `blob` in order, back to back. The caller
@@ -106,7 +126,8 @@ private:
 // The text goes to `out` (appended), for the caller to write out.
 class MsvcWriter {
 public:
-    MsvcWriter(const Plan& plan, std::uint64_t size);
+    // `symbol` is BlobSymbol's for the plan and the entries.
+    MsvcWriter(const Plan& plan, std::string symbol, std::uint64_t size);
     // The text before the bytes; `hash` (empty: none) is named at the top.
     void Begin(std::string_view hash, std::string* out) const;
     void Add(std::string_view bytes, std::string* out);
@@ -115,6 +136,7 @@ public:
 
 private:
     const Plan& plan_;
+    std::string symbol_;
     std::uint64_t size_, rows_, rowsDone_ = 0;
     std::string row_;  // the bytes of the row being filled
 };
