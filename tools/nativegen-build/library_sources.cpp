@@ -1,6 +1,7 @@
 #include "tools/nativegen-build/library_sources.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <map>
 #include <numeric>
@@ -474,9 +475,15 @@ void BlobHash::Word(std::uint64_t w) {
 }
 
 void BlobHash::Add(std::string_view bytes) {
+    // the little-endian word at `p`: one load where the machine is little-endian
     auto word = [](const unsigned char* p) {
-        std::uint64_t w = 0;
-        for (int k = 7; k >= 0; --k) w = (w << 8) | p[k];
+        std::uint64_t w;
+        std::memcpy(&w, p, 8);
+        if constexpr (std::endian::native == std::endian::big) {
+            std::uint64_t swapped = 0;
+            for (int k = 0; k < 8; ++k, w >>= 8) swapped = (swapped << 8) | (w & 0xff);
+            w = swapped;
+        }
         return w;
     };
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
