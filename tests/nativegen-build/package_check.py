@@ -2,7 +2,7 @@
 """A package library through a consumer: the tree written back out.
 
 Makes a package under a root code page 936 cannot name, builds
-tests/nativegen-build/package_consumer against it with one compiler and runs
+tests/nativegen-build/library_consumer's package_check against it with one compiler and runs
 its program (under Wine for MinGW), which writes every entry and the
 listing of every folder out; the entries must be exactly the selected
 files of the tree, byte for byte, and each listing the folder's directory
@@ -152,16 +152,17 @@ def main():
     make_tree(root)
     files = expected_files(root)
 
-    compilers = {"gcc": ["-DCMAKE_CXX_COMPILER=g++"], "clang": ["-DCMAKE_CXX_COMPILER=clang++-14"],
+    compilers = {"gcc": ["-DCMAKE_C_COMPILER=gcc", "-DCMAKE_CXX_COMPILER=g++"],
+                 "clang": ["-DCMAKE_C_COMPILER=clang-14", "-DCMAKE_CXX_COMPILER=clang++-14"],
                  "mingw": ["-DCMAKE_TOOLCHAIN_FILE=" + os.path.join(args.source, "cmake", "mingw-w64.cmake")]}
     if args.compiler == "clang" and not shutil.which("clang++-14"):
         print("clang++-14 is not installed: skipped")
         return
     build = os.path.join(args.work, "build")
-    run(["cmake", "-S", os.path.join(args.source, "tests", "nativegen-build", "package_consumer"), "-B", build,
-         "-G", "Ninja", "-DNATIVEGEN_SOURCE=" + args.source, "-DBUILDER=" + args.builder, "-DROOT=" + root]
+    run(["cmake", "-S", os.path.join(args.source, "tests", "nativegen-build", "library_consumer"), "-B", build,
+         "-G", "Ninja", "-DNATIVEGEN_SOURCE=" + args.source, "-DBUILDER=" + args.builder, "-DPACKAGE_ROOT=" + root]
         + compilers[args.compiler])
-    run(["cmake", "--build", build])
+    run(["cmake", "--build", build, "--target", "package_check"])
     program = os.path.join(build, "package_check" + (".exe" if args.compiler == "mingw" else ""))
     compare(args, root, program, files)
 
@@ -181,7 +182,7 @@ def main():
         else:
             os.remove(path)
             del files[name]
-        log = run(["cmake", "--build", build, "--verbose"])
+        log = run(["cmake", "--build", build, "--target", "package_check", "--verbose"])
         compiled = set(re.findall(r" -c (\S+)", log))
         if not any(c.endswith("pkg.table.cpp") for c in compiled) or \
                 any(not c.endswith(("pkg.table.cpp", "pkg.data.cpp")) for c in compiled):

@@ -47,25 +47,27 @@ bool PartMatches(std::string_view glob, std::string_view part) {
     return g == glob.size();
 }
 
-std::vector<std::string_view> Parts(std::string_view text) {
-    std::vector<std::string_view> parts;
-    for (std::size_t at = 0;;) {
-        std::size_t slash = text.find('/', at);
-        parts.push_back(text.substr(at, slash == std::string_view::npos ? std::string_view::npos : slash - at));
-        if (slash == std::string_view::npos) return parts;
-        at = slash + 1;
-    }
+// The part of `text` that starts at `at`, up to the next "/".
+std::string_view PartAt(std::string_view text, std::size_t at) { return text.substr(at, text.find('/', at) - at); }
+
+// Where the part after the one at `at` starts; npos after the last.
+std::size_t NextPart(std::string_view text, std::size_t at) {
+    std::size_t slash = text.find('/', at);
+    return slash == std::string_view::npos ? slash : slash + 1;
 }
 
-bool PartsMatch(const std::vector<std::string_view>& glob, std::size_t g, const std::vector<std::string_view>& path,
-                std::size_t p) {
-    if (g == glob.size()) return p == path.size();
-    if (glob[g] == "**") {
-        for (std::size_t next = p; next <= path.size(); ++next)
-            if (PartsMatch(glob, g + 1, path, next)) return true;
-        return false;
+// The glob's parts from `g` against the path's from `p` (npos: none left).
+bool PartsMatch(std::string_view glob, std::size_t g, std::string_view path, std::size_t p) {
+    constexpr std::size_t kNone = std::string_view::npos;
+    if (g == kNone) return p == kNone;
+    std::string_view part = PartAt(glob, g);
+    if (part == "**") {
+        for (std::size_t next = p;; next = NextPart(path, next)) {
+            if (PartsMatch(glob, NextPart(glob, g), path, next)) return true;
+            if (next == kNone) return false;
+        }
     }
-    return p < path.size() && PartMatches(glob[g], path[p]) && PartsMatch(glob, g + 1, path, p + 1);
+    return p != kNone && PartMatches(part, PartAt(path, p)) && PartsMatch(glob, NextPart(glob, g), path, NextPart(path, p));
 }
 
 // `path` as the system writes it, for a message.
@@ -161,7 +163,7 @@ bool GlobMatches(std::string_view glob, std::string_view path) {
         std::size_t slash = path.rfind('/');
         return PartMatches(glob, slash == std::string_view::npos ? path : path.substr(slash + 1));
     }
-    return PartsMatch(Parts(glob), 0, Parts(path), 0);
+    return PartsMatch(glob, 0, path, 0);
 }
 
 bool Selection::Takes(std::string_view path) const {
