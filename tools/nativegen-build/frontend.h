@@ -8,7 +8,9 @@
 // root (and a library's names), walk (the header, when one is made, grows
 // as the walk goes), report what was not embedded whole, write the
 // depfile, then put the header or the library's files in place. The
-// working directory is never changed.
+// working directory is never changed. A package (--files) has a walk of
+// its own (package_files.h) over any root, by exact paths, and its files'
+// bytes are streamed into the library.
 #pragma once
 
 #include <set>
