@@ -57,14 +57,15 @@ bool IsAbsolute(const std::string& path) {
 // ---- What the walk did ------------------------------------------------------------
 
 // Collects from the walk what a depfile lists and what was not embedded
-// whole. Library mode also keeps each script as an entry: its module name
-// and its bytes.
+// whole. Library mode also writes each script's bytes to the blob as they
+// come, and keeps its module name and place.
 class Collector final : public RunWatcher {
 public:
-    explicit Collector(bool keepBytes) : keepBytes_(keepBytes) {}
+    // `blob`: library mode's, the caller's; null for a header.
+    explicit Collector(library::ScratchBlob* blob) : blob_(blob) {}
 
     // A library takes the bytes alone: no header line is formatted.
-    bool WantsLines() const override { return !keepBytes_; }
+    bool WantsLines() const override { return blob_ == nullptr; }
 
     void Listed(TextValue directory) override {
         std::string dir(directory);
@@ -85,9 +86,10 @@ public:
         if (!fresh)
             Problem(file, "its module name \"" + first->first + "\" is " + ShownPath(first->second) +
                               "'s too: a lookup by name finds only that one");
-        if (keepBytes_)
-            entries_.push_back({name ? name : "", {}, count ? std::string(reinterpret_cast<const char*>(data), count)
-                                                            : std::string()});
+        if (blob_) {
+            scripts_.push_back({name ? name : "", blob_->Size(), count});
+            blob_->Write(std::string_view(reinterpret_cast<const char*>(data), count));
+        }
         if (file.find('?') != std::string::npos) return;  // named by its folder's listing; nothing to depend on
         fs::path real = FsPathOf(file);
         std::error_code error;
@@ -108,9 +110,8 @@ public:
     const std::set<std::string>& Inputs() const { return inputs_; }
     const std::vector<std::string>& Problems() const { return problems_; }
 
-    // Library mode: each script as an entry, in header order; the caller
-    // takes them.
-    std::vector<library::Entry>& Entries() { return entries_; }
+    // Library mode: each script's module name and place in the blob, in header order.
+    const std::vector<library::Script>& Scripts() const { return scripts_; }
 
 private:
     // A program path as the user's system writes it.
@@ -173,11 +174,11 @@ private:
             Problem(dir, "its path leaves no room under the " + kLimit + ": the scripts below it are left out");
     }
 
-    bool keepBytes_;
+    library::ScratchBlob* blob_;
     std::set<std::string> inputs_;
     std::map<std::string, std::string> names_;  // module name -> the first script's path
     std::vector<std::string> problems_;
-    std::vector<library::Entry> entries_;
+    std::vector<library::Script> scripts_;
 };
 
 // ---- The depfile ----------------------------------------------------------------------
@@ -380,7 +381,7 @@ int RunHeader(const Options& options, const Tree& tree) {
     if (!MakeFolder(header.parent_path(), &failure)) return Report(failure);
     HeaderOutput output(header, options.safeIdentifiers);
     if (!output.Begin(&failure)) return Report(failure);
-    Collector collector(false);
+    Collector collector(nullptr);
     Walk(tree, &collector);
     // the depfile first: a run that fails on it leaves the header as it was
     if (!ReportProblems(collector.Problems(), options.strict, header, &failure) || output.Failed(&failure) ||
@@ -414,12 +415,14 @@ int RunLibrary(const Options& options, const Tree& tree) {
     library::Request request = LibraryRequest(options);
     if (!CheckLibraryNames(options, &request.nameSpace, &failure) || !MakeFolder(request.folder, &failure))
         return Report(failure);
-    Collector collector(true);
+    library::ScratchBlob blob;
+    if (!blob.Open(request, &failure)) return Report(failure);
+    Collector collector(&blob);
     Walk(tree, &collector);
     // the depfile first: a run that fails on it leaves the library as it was
     if (!ReportProblems(collector.Problems(), options.strict, request.folder, &failure) ||
         !WriteDepfile(options, collector.Inputs(), &failure) ||
-        !library::WriteLibrary(request, collector.Entries(), &failure))
+        !library::FinishStreamed(request, collector.Scripts(), blob, std::string(), &failure))
         return Report(failure);
     return 0;
 }
@@ -446,7 +449,7 @@ int RunPackage(const Options& options) {
     // the depfile first: a run that fails on it leaves the library as it was
     if (!ReportProblems(walk.warnings, options.strict, request.folder, &failure) ||
         !MakeFolder(request.folder, &failure) || !WriteDepfile(options, inputs, &failure) ||
-        !library::WriteStreamed(request, entries, &failure))
+        !library::WriteLibrary(request, entries, &failure))
         return Report(failure);
     return 0;
 }

@@ -45,68 +45,19 @@ void RemoveOtherBlobs(const Request& request, const std::string& blobName, const
             writes->push_back({request.folder / frontend::FsPath(name), std::string(), true});
 }
 
-// Where WriteStreamed's bytes go: a scratch file beside the library's
-// files for the blob, or the C literal data's pending file (written in
-// place when the runtime must, as it comes). Whatever is not finished is
-// removed when it goes.
-class ByteSink {
-public:
-    ~ByteSink() {
-        if (scratch_) std::fclose(scratch_);
-        if (!scratchPath_.empty()) fs::remove(scratchPath_, error_);
-        AbandonPendingFile(&data_);
-    }
+constexpr std::size_t kPiece = std::size_t{1} << 20;  // what one read takes
 
-    // Starts the scratch blob `path`. False, with `failure`, when it cannot be made.
-    bool OpenScratch(const fs::path& path, frontend::Failure* failure) {
-        scratch_ = platform::CreateNewStream(path);
-        if (scratch_) scratchPath_ = path;
-        *failure = {frontend::Utf8(path), "cannot be made (a file of that name, or a folder closed to it)"};
-        return scratch_ != nullptr;
-    }
-
-    // Starts the data source `path`. False, with `failure`, when it cannot be written.
-    bool OpenData(const fs::path& path, frontend::Failure* failure) {
-        std::string name;
-        failure->path = frontend::Utf8(path);
-        if (!frontend::RuntimePath(path, &name, &failure->why)) return false;
-        failure->why = "cannot be written (read-only, no regular file, or in a directory that takes no new file)";
-        if (!OpenPendingFile(name.c_str(), &data_)) return false;
-        data_.onlyIfChanged = !data_.inPlace;  // in place, the content would have to come in one write
-        return true;
-    }
-
-    void Write(std::string_view bytes) {
-        if (scratch_) failed_ = failed_ || std::fwrite(bytes.data(), 1, bytes.size(), scratch_) != bytes.size();
-        else WritePendingFile(&data_, bytes.data(), bytes.size());
-    }
-
-    // Ends the scratch blob and puts it in place as `path` (when a blob of
-    // that name, and so of that content, is not there already).
-    bool PlaceScratch(const fs::path& path, frontend::Failure* failure) {
-        bool closed = std::fclose(scratch_) == 0 && !failed_;
-        scratch_ = nullptr;
-        *failure = {frontend::Utf8(path), "cannot be written (a full disk?)"};
-        if (!closed) return false;
-        if (fs::exists(path, error_)) return true;  // removed when the sink goes
-        fs::rename(scratchPath_, path, error_);
-        if (error_) return false;
-        scratchPath_.clear();
-        return true;
-    }
-
-    bool CommitData(const fs::path& path, frontend::Failure* failure) {
-        *failure = {frontend::Utf8(path), "cannot be written (a full disk?)"};
-        return CommitPendingFile(&data_) != 0;
-    }
-
-private:
-    std::FILE* scratch_ = nullptr;
-    fs::path scratchPath_;
-    bool failed_ = false;
-    PendingFile data_;
-    std::error_code error_;
-};
+// Reads the file at `path` piece by piece, handing each to `take`. False
+// when it cannot be read whole.
+template <typename Take>
+bool ReadPieces(const fs::path& path, std::vector<char>* piece, Take take) {
+    std::FILE* in = platform::OpenRegularForRead(path);
+    if (!in) return false;
+    for (std::size_t n; (n = std::fread(piece->data(), 1, piece->size(), in)) > 0;) take(std::string_view(piece->data(), n));
+    bool read = !std::ferror(in);
+    std::fclose(in);
+    return read;
+}
 
 }  // namespace
 
@@ -162,76 +113,103 @@ std::vector<std::string> Present(const fs::path& folder) {
     return names;
 }
 
-bool WriteLibrary(const Request& request, std::vector<Entry>& entries, frontend::Failure* failure) {
-    std::vector<Script> scripts;
-    std::string blob;
-    if (!Gather(entries, &scripts, &blob, failure)) return false;
-    std::vector<Write> writes = Writes(request, scripts, std::move(blob), Present(request.folder));
-    return Perform(writes, writes.size(), failure);
+
+ScratchBlob::~ScratchBlob() {
+    if (stream_) std::fclose(stream_);
+    std::error_code error;
+    if (!path_.empty()) fs::remove(path_, error);
 }
 
-bool WriteStreamed(const Request& request, const std::vector<Entry>& entries, frontend::Failure* failure) {
+bool ScratchBlob::Open(const Request& request, frontend::Failure* failure) {
+    path_ = request.folder /
+            frontend::FsPath(request.name + "." + std::to_string(platform::ProcessNumber()) + ".partial");
+    stream_ = platform::CreateNewStream(path_);
+    *failure = {frontend::Utf8(path_), "cannot be made (a file of that name, or a folder closed to it)"};
+    if (!stream_) path_.clear();
+    return stream_ != nullptr;
+}
+
+void ScratchBlob::Write(std::string_view bytes) {
+    failed_ = failed_ || std::fwrite(bytes.data(), 1, bytes.size(), stream_) != bytes.size();
+    size_ += bytes.size();
+}
+
+bool FinishStreamed(const Request& request, const std::vector<Script>& scripts, ScratchBlob& blob, std::string hash,
+                    frontend::Failure* failure) {
     const bool incbin = request.format == DataFormat::Incbin;
-    std::vector<Script> scripts;
-    std::uint64_t total = 0;
-    for (const Entry& entry : entries) {
-        scripts.push_back({entry.name, total, entry.size});
-        total += entry.size;
+    bool closed = std::fclose(blob.stream_) == 0 && !blob.failed_;
+    blob.stream_ = nullptr;
+    *failure = {frontend::Utf8(blob.path_), "cannot be written (a full disk?)"};
+    if (!closed) return false;
+    std::vector<char> piece(kPiece);
+    if (hash.empty()) {
+        BlobHash whole(blob.size_);
+        if (!ReadPieces(blob.path_, &piece, [&](std::string_view bytes) { whole.Add(bytes); })) return false;
+        hash = whole.Hex();
     }
     Plan plan{request.name, request.nameSpace, request.format, std::string(), request.package};
-    MsvcWriter writer(plan, BlobSymbol(plan, scripts, total), total);
-    BlobHash hash(total);
-    ByteSink sink;
-    const fs::path data = request.folder / frontend::FsPath(request.name + ".data.c");
-    bool open = incbin ? sink.OpenScratch(request.folder / frontend::FsPath(request.name + "." +
-                                                                            std::to_string(platform::ProcessNumber()) +
-                                                                            ".partial"),
-                                          failure)
-                       : sink.OpenData(data, failure);
-    if (!open) return false;
-    std::string text;
-    if (!incbin) writer.Begin("", &text);
-    std::vector<char> piece(std::size_t{1} << 20);
-    for (const Entry& entry : entries) {
-        std::FILE* in = platform::OpenRegularForRead(entry.file);
-        *failure = {frontend::Utf8(entry.file), "cannot be read: the library would have a hole in it"};
-        if (!in) return false;
-        std::uint64_t count = 0;
-        for (std::size_t n; (n = std::fread(piece.data(), 1, piece.size(), in)) > 0; count += n) {
-            std::string_view bytes(piece.data(), n);
-            hash.Add(bytes);
-            if (!incbin) {
-                writer.Add(bytes, &text);
-                bytes = text;
-            }
-            sink.Write(bytes);
-            text.clear();
-        }
-        bool read = !std::ferror(in);
-        std::fclose(in);
-        if (!read) return false;
-        if (count != entry.size) {
-            failure->why = "changed while it was read";
-            return false;
-        }
-    }
-    const std::string hex = hash.Hex();
-    std::string blobName;
+    const std::string blobName = incbin ? HashedBlobName(request.name, hash) : std::string();
     if (incbin) {
-        blobName = HashedBlobName(request.name, hex);
         plan.blobPath = request.blobFolder + "/" + blobName;
-        if (!sink.PlaceScratch(request.folder / frontend::FsPath(blobName), failure)) return false;
+        fs::path placed = request.folder / frontend::FsPath(blobName);
+        std::error_code error;
+        *failure = {frontend::Utf8(placed), "cannot be written"};
+        if (!fs::exists(placed, error)) {  // else it holds these bytes: the scratch goes
+            fs::rename(blob.path_, placed, error);
+            if (error) return false;
+            blob.path_.clear();
+        }
     } else {
-        writer.End(hex, &text);
-        sink.Write(text);
-        if (!sink.CommitData(data, failure)) return false;
+        // the C literal data, from the blob read again
+        fs::path data = request.folder / frontend::FsPath(request.name + ".data.c");
+        std::string name, text;
+        failure->path = frontend::Utf8(data);
+        if (!frontend::RuntimePath(data, &name, &failure->why)) return false;
+        PendingFile file;
+        failure->why = "cannot be written (read-only, no regular file, or in a directory that takes no new file)";
+        if (!OpenPendingFile(name.c_str(), &file)) return false;
+        file.onlyIfChanged = !file.inPlace;  // in place, the content would have to come in one write
+        MsvcWriter writer(plan, BlobSymbol(plan, scripts, blob.size_), blob.size_);
+        writer.Begin(hash, &text);
+        bool read = ReadPieces(blob.path_, &piece, [&](std::string_view bytes) {
+            writer.Add(bytes, &text);
+            WritePendingFile(&file, text.data(), text.size());
+            text.clear();
+        });
+        writer.End(&text);
+        WritePendingFile(&file, text.data(), text.size());
+        if (!read) AbandonPendingFile(&file);
+        failure->why = read ? "cannot be written (a full disk?)" : "the blob could not be read again";
+        if (!read || !CommitPendingFile(&file)) return false;
     }
-    std::vector<File> files = PackageSources(plan, scripts, total, hex);  // the header, the table, [the data]
+    std::vector<File> files = StreamedSources(plan, scripts, blob.size_, hash);  // the header, the table, [the data]
     std::vector<Write> writes;
     for (std::size_t i : {1, 2, 0})
         if (i < files.size()) writes.push_back({request.folder / frontend::FsPath(files[i].name), files[i].content});
     RemoveOtherBlobs(request, blobName, Present(request.folder), &writes);
     return Perform(writes, writes.size(), failure);
+}
+
+bool WriteLibrary(const Request& request, std::vector<Entry>& entries, frontend::Failure* failure) {
+    ScratchBlob blob;
+    if (!blob.Open(request, failure)) return false;
+    std::vector<Script> scripts;
+    std::vector<char> piece(kPiece);
+    for (Entry& entry : entries) {
+        std::uint64_t offset = blob.Size();
+        *failure = {frontend::Utf8(entry.file), "cannot be read: the library would have a hole in it"};
+        if (entry.file.empty()) {
+            blob.Write(entry.bytes);
+            std::string().swap(entry.bytes);
+        } else if (!ReadPieces(entry.file, &piece, [&](std::string_view bytes) { blob.Write(bytes); })) {
+            return false;
+        } else if (request.package && blob.Size() - offset != entry.size) {
+            failure->why = "changed while it was read";
+            return false;
+        }
+        scripts.push_back({entry.name, offset, blob.Size() - offset});
+    }
+    return FinishStreamed(request, scripts, blob, std::string(), failure);
 }
 
 }  // namespace library

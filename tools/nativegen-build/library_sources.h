@@ -95,13 +95,14 @@ std::string HashedBlobName(const std::string& name, const std::string& hash);
 // owns the result. `plan.nameSpace` must be valid.
 std::vector<File> Sources(const Plan& plan, const std::vector<Script>& scripts, std::string_view blob);
 
-// A package's sources but the blob and, for Msvc, the data (which
-// MsvcWriter makes as the bytes come): NAME.h, NAME.table.cpp and, for
-// Incbin, NAME.data.cpp, in that order. `files` are in byte order of their
-// names, no name twice, and lie in the blob in order, back to back;
-// `blobSize` and `blobHash` (BlobHash's) say what the blob holds. The
-// caller owns the result. `plan.package` is set, `plan.nameSpace` valid.
-std::vector<File> PackageSources(const Plan& plan, const std::vector<Script>& files, std::uint64_t blobSize,
+// Every file of the library but the blob and, for Msvc, the data (which
+// MsvcWriter makes from the blob as it is read): NAME.h, NAME.table.cpp
+// and, for Incbin, NAME.data.cpp, in that order; for a package
+// (`plan.package`) or the scripts. A package's `files` are in byte order
+// of their names, no name twice. They lie in the blob in order, back to
+// back; `blobSize` and `blobHash` (BlobHash's) say what the blob holds.
+// The caller owns the result. `plan.nameSpace` must be valid.
+std::vector<File> StreamedSources(const Plan& plan, const std::vector<Script>& files, std::uint64_t blobSize,
                                  const std::string& blobHash);
 
 // The hash that marks a blob's content in its data source, taken over
@@ -128,11 +129,11 @@ class MsvcWriter {
 public:
     // `symbol` is BlobSymbol's for the plan and the entries.
     MsvcWriter(const Plan& plan, std::string symbol, std::uint64_t size);
-    // The text before the bytes; `hash` (empty: none) is named at the top.
+    // The text before the bytes, which names the blob's `hash` (BlobHash's).
     void Begin(std::string_view hash, std::string* out) const;
     void Add(std::string_view bytes, std::string* out);
-    // The tail and the close; `hash` (empty: none) is named at the end.
-    void End(std::string_view hash, std::string* out);
+    // The tail and the close.
+    void End(std::string* out);
 
 private:
     const Plan& plan_;
