@@ -193,15 +193,23 @@ bool FinishStreamed(const Request& request, const std::vector<Script>& scripts, 
 bool WriteLibrary(const Request& request, std::vector<Entry>& entries, frontend::Failure* failure) {
     ScratchBlob blob;
     if (!blob.Open(request, failure)) return false;
+    // a package's size is known from the walk: its hash is taken as the bytes come
+    std::uint64_t total = 0;
+    for (const Entry& entry : entries) total += entry.size;
+    BlobHash hash(total);
+    auto write = [&](std::string_view bytes) {
+        if (request.package) hash.Add(bytes);
+        blob.Write(bytes);
+    };
     std::vector<Script> scripts;
     std::vector<char> piece(kPiece);
     for (Entry& entry : entries) {
         std::uint64_t offset = blob.Size();
         *failure = {frontend::Utf8(entry.file), "cannot be read: the library would have a hole in it"};
         if (entry.file.empty()) {
-            blob.Write(entry.bytes);
+            write(entry.bytes);
             std::string().swap(entry.bytes);
-        } else if (!ReadPieces(entry.file, &piece, [&](std::string_view bytes) { blob.Write(bytes); })) {
+        } else if (!ReadPieces(entry.file, &piece, write)) {
             return false;
         } else if (request.package && blob.Size() - offset != entry.size) {
             failure->why = "changed while it was read";
@@ -209,7 +217,7 @@ bool WriteLibrary(const Request& request, std::vector<Entry>& entries, frontend:
         }
         scripts.push_back({entry.name, offset, blob.Size() - offset});
     }
-    return FinishStreamed(request, scripts, blob, std::string(), failure);
+    return FinishStreamed(request, scripts, blob, request.package ? hash.Hex() : std::string(), failure);
 }
 
 }  // namespace library
