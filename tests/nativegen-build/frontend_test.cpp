@@ -80,6 +80,46 @@ TEST_F(FrontEndTest, DepfileNamesEveryScriptAndFolderTheWalkRead) {
                       text.find(" " + row.listed + "\n") != std::string::npos,
                   row.present)
             << row.listed << " in\n" << text;
+    // each prerequisite has an empty rule: deleted, it makes Make run again, not stop
+    for (const std::string& rule : {root + "/app.js", root + "/lib/deep", root + "/sp\\ ace/a\\ b.js"})
+        EXPECT_NE(text.find("\n" + rule + ":\n"), std::string::npos) << rule << " has no rule in\n" << text;
+}
+
+// Warnings and the note on a name no depfile holds are said when the
+// header or library changes, not on every run.
+TEST_F(FrontEndTest, NotesAndWarningsAreSaidWhenTheOutputsChange) {
+    dir.Write("tree/a;b.js", "a name no depfile holds");
+    dir.Write("tree/x.js.js", "the module name of lib/x.js again");
+    dir.Write("tree/x.js", "x");
+    const std::string library = Utf8(dir.path() / "lib");
+    const struct {
+        const char* what;
+        std::string changed;  // a script written first, when not empty
+        bool library;
+        bool said;
+    } rows[] = {
+        {"the first header", "", false, true},
+        {"the same header again", "", false, false},
+        {"the same bytes written again", "app.js", false, false},
+        {"a script changed", "lib/fs.js", false, true},
+        {"the first library", "", true, true},
+        {"the same library again", "", true, false},
+        {"a script of the library changed", "app.js", true, true},
+    };
+    for (const auto& row : rows) {
+        if (!row.changed.empty()) dir.Write("tree/" + row.changed, row.said ? std::string(row.what) : row.changed);
+        std::vector<std::string> arguments = {Utf8(tree), row.library ? library : header, "--depfile", depfile};
+        if (row.library) arguments.insert(arguments.end(), {"--library", "scripts"});
+        std::string said;
+        ASSERT_EQ(Build(arguments, &said), 0) << row.what << ": " << said;
+        EXPECT_EQ(said.find("note: ") != std::string::npos, row.said) << row.what << ": " << said;
+        EXPECT_EQ(said.find("warning: ") != std::string::npos, row.said) << row.what << ": " << said;
+    }
+    // in the name's place a stand-in that never exists, under an empty rule
+    std::string text = ReadAll(FromUtf8(depfile));
+    EXPECT_EQ(text.find("a;b"), std::string::npos) << text;
+    EXPECT_NE(text.find("/native.h.d.always\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("native.h.d.always:\n"), std::string::npos) << text;
 }
 
 TEST_F(FrontEndTest, OutputsThatWouldNotChangeKeepTheirTime) {

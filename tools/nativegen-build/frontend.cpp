@@ -266,24 +266,37 @@ void Walk(const Tree& tree, Collector* collector) {
     Watcher = nullptr;
 }
 
-// Report the scripts not embedded whole: warnings, or with `strict`
-// errors that fail the run before anything is written.
+// With `strict`, the problems (what is not embedded whole, what was
+// passed over) are errors that fail the run before anything is written
+// (warnings wait for Say).
 bool ReportProblems(const std::vector<std::string>& problems, bool strict, const fs::path& output, Failure* failure) {
-    for (const std::string& problem : problems)
-        std::fprintf(stderr, "%s: %s%s\n", kProgram, strict ? "" : "warning: ", problem.c_str());
     if (!strict || problems.empty()) return true;
+    for (const std::string& problem : problems) std::fprintf(stderr, "%s: %s\n", kProgram, problem.c_str());
     *failure = {Utf8(output), "not written, for the problems above (" + std::to_string(problems.size()) + ")"};
     return false;
 }
 
-// Write the depfile, when asked for: `made` depends on every input (paths with "/").
-bool WriteDepfile(const Options& options, const std::set<std::string>& inputs, Failure* failure) {
+// Says the problems as warnings, and the first input no depfile names
+// (`unnamed`): once, when the outputs `changed`, not on every idle build
+// that runs the front end.
+void Say(const std::vector<std::string>& problems, const std::string& unnamed, bool changed) {
+    if (!changed) return;
+    for (const std::string& problem : problems) std::fprintf(stderr, "%s: warning: %s\n", kProgram, problem.c_str());
+    if (!unnamed.empty())
+        std::fprintf(stderr, "%s: note: %s: a depfile cannot name it, so the scripts are read again on every build\n",
+                     kProgram, unnamed.c_str());
+}
+
+// Write the depfile, when asked for: `made` depends on every input (paths
+// with "/"); `unnamed` as DepfileText sets it.
+bool WriteDepfile(const Options& options, const std::set<std::string>& inputs, std::string* unnamed,
+                  Failure* failure) {
     if (options.depfile.empty()) return true;
     std::error_code error;
     fs::path depfile = fs::absolute(FsPath(options.depfile), error);
     // the depfile names what the rule makes as the build system named it
     fs::path made = FsPath(options.depfileTarget.empty() ? options.output : options.depfileTarget);
-    return PutIfChanged(depfile, DepfileText(DepfilePath(made), inputs, DepfilePath(depfile)), failure);
+    return PutIfChanged(depfile, DepfileText(DepfilePath(made), inputs, DepfilePath(depfile), unnamed), failure);
 }
 
 // The header, begun before the walk so that it is written as it grows: to
@@ -319,17 +332,21 @@ public:
         return true;
     }
 
-    // Puts the header in place (its identifiers rewritten when asked).
-    bool Finish(Failure* failure) {
+    // Puts the header in place (its identifiers rewritten when asked);
+    // `changed` is set when its content changed.
+    bool Finish(Failure* failure, bool* changed) {
         begun_ = false;
         *failure = {Utf8(header_), "cannot be written (a full disk?)"};
         if (!EndHeader()) return false;
-        if (!rewrite_) return true;
+        if (!rewrite_) {
+            *changed = HeaderChanged();
+            return true;
+        }
         std::string text, why;
         bool done = Rewritten(&text, &why);
         RemoveScratch();
         if (!done && !why.empty()) failure->why = "its identifiers cannot be rewritten: " + why;
-        return done && PutIfChanged(header_, text, failure);
+        return done && PutIfChanged(header_, text, failure, changed);
     }
 
     // Drops the pending header and any scratch file: HEADER stays as it was.
@@ -384,11 +401,14 @@ int RunHeader(const Options& options, const Tree& tree) {
     Collector collector(nullptr);
     Walk(tree, &collector);
     // the depfile first: a run that fails on it leaves the header as it was
+    std::string unnamed;
+    bool changed = false;
     if (!ReportProblems(collector.Problems(), options.strict, header, &failure) || output.Failed(&failure) ||
-        !WriteDepfile(options, collector.Inputs(), &failure) || !output.Finish(&failure)) {
+        !WriteDepfile(options, collector.Inputs(), &unnamed, &failure) || !output.Finish(&failure, &changed)) {
         output.Abandon();
         return Report(failure);
     }
+    Say(collector.Problems(), unnamed, changed);
     return 0;
 }
 
@@ -420,10 +440,13 @@ int RunLibrary(const Options& options, const Tree& tree) {
     Collector collector(&blob);
     Walk(tree, &collector);
     // the depfile first: a run that fails on it leaves the library as it was
+    std::string unnamed;
+    bool changed = false;
     if (!ReportProblems(collector.Problems(), options.strict, request.folder, &failure) ||
-        !WriteDepfile(options, collector.Inputs(), &failure) ||
-        !library::FinishStreamed(request, collector.Scripts(), blob, std::string(), &failure))
+        !WriteDepfile(options, collector.Inputs(), &unnamed, &failure) ||
+        !library::FinishStreamed(request, collector.Scripts(), blob, std::string(), &failure, &changed))
         return Report(failure);
+    Say(collector.Problems(), unnamed, changed);
     return 0;
 }
 
@@ -447,10 +470,13 @@ int RunPackage(const Options& options) {
     std::vector<library::Entry> entries;
     for (package::File& file : walk.files) entries.push_back({std::move(file.name), std::move(file.path), {}, file.size});
     // the depfile first: a run that fails on it leaves the library as it was
+    std::string unnamed;
+    bool changed = false;
     if (!ReportProblems(walk.warnings, options.strict, request.folder, &failure) ||
-        !MakeFolder(request.folder, &failure) || !WriteDepfile(options, inputs, &failure) ||
-        !library::WriteLibrary(request, entries, &failure))
+        !MakeFolder(request.folder, &failure) || !WriteDepfile(options, inputs, &unnamed, &failure) ||
+        !library::WriteLibrary(request, entries, &failure, &changed))
         return Report(failure);
+    Say(walk.warnings, unnamed, changed);
     return 0;
 }
 
@@ -551,20 +577,21 @@ std::string DepfileName(std::string_view path) {
     return name;
 }
 
-std::string DepfileText(const std::string& target, const std::set<std::string>& inputs, const std::string& depfile) {
-    std::string text = DepfileName(target) + ":", unnamed;
+std::string DepfileText(const std::string& target, const std::set<std::string>& inputs, const std::string& depfile,
+                        std::string* unnamed) {
+    std::string text = DepfileName(target) + ":", rules;
+    auto list = [&](const std::string& name) {
+        text += " \\\n  " + name;
+        rules += "\n" + name + ":\n";
+    };
     for (const std::string& input : inputs) {
         if (Nameable(input))
-            text += " \\\n  " + DepfileName(input);
-        else if (unnamed.empty())
-            unnamed = input;
+            list(DepfileName(input));
+        else if (unnamed->empty())
+            *unnamed = input;
     }
-    if (!unnamed.empty()) {
-        std::fprintf(stderr, "%s: note: %s: a depfile cannot name it, so the scripts are read again on every build\n",
-                     kProgram, unnamed.c_str());
-        text += " \\\n  " + DepfileName(depfile + ".never");
-    }
-    return text + "\n";
+    if (!unnamed->empty()) list(DepfileName(depfile + ".always"));
+    return text + "\n" + rules;
 }
 
 int Run(const Options& options) {

@@ -92,12 +92,13 @@ std::vector<Write> Writes(const Request& request, const std::vector<Script>& scr
     return writes;
 }
 
-bool Perform(const std::vector<Write>& writes, std::size_t count, frontend::Failure* failure) {
+bool Perform(const std::vector<Write>& writes, std::size_t count, frontend::Failure* failure, bool* changed) {
     for (std::size_t i = 0; i < count && i < writes.size(); ++i) {
         const Write& write = writes[i];
         std::error_code error;
-        if (!write.remove && !frontend::PutIfChanged(write.path, write.content, failure)) return false;
-        if (write.remove && !fs::remove(write.path, error) && error) {
+        if (!write.remove && !frontend::PutIfChanged(write.path, write.content, failure, changed)) return false;
+        if (write.remove && fs::remove(write.path, error) && changed) *changed = true;
+        if (write.remove && error) {
             *failure = {frontend::Utf8(write.path), "cannot be removed: " + error.message()};
             return false;
         }
@@ -112,7 +113,6 @@ std::vector<std::string> Present(const fs::path& folder) {
         names.push_back(frontend::Utf8(it->path().filename()));
     return names;
 }
-
 
 ScratchBlob::~ScratchBlob() {
     if (stream_) std::fclose(stream_);
@@ -135,7 +135,7 @@ void ScratchBlob::Write(std::string_view bytes) {
 }
 
 bool FinishStreamed(const Request& request, const std::vector<Script>& scripts, ScratchBlob& blob, std::string hash,
-                    frontend::Failure* failure) {
+                    frontend::Failure* failure, bool* changed) {
     const bool incbin = request.format == DataFormat::Incbin;
     bool closed = std::fclose(blob.stream_) == 0 && !blob.failed_;
     blob.stream_ = nullptr;
@@ -158,6 +158,7 @@ bool FinishStreamed(const Request& request, const std::vector<Script>& scripts, 
             fs::rename(blob.path_, placed, error);
             if (error) return false;
             blob.path_.clear();
+            if (changed) *changed = true;
         }
     } else {
         // the C literal data, from the blob read again
@@ -181,16 +182,17 @@ bool FinishStreamed(const Request& request, const std::vector<Script>& scripts, 
         if (!read) AbandonPendingFile(&file);
         failure->why = read ? "cannot be written (a full disk?)" : "the blob could not be read again";
         if (!read || !CommitPendingFile(&file)) return false;
+        if (changed && !file.unchanged) *changed = true;
     }
     std::vector<File> files = StreamedSources(plan, scripts, blob.size_, hash);  // the header, the table, [the data]
     std::vector<Write> writes;
     for (std::size_t i : {1, 2, 0})
         if (i < files.size()) writes.push_back({request.folder / frontend::FsPath(files[i].name), files[i].content});
     RemoveOtherBlobs(request, blobName, Present(request.folder), &writes);
-    return Perform(writes, writes.size(), failure);
+    return Perform(writes, writes.size(), failure, changed);
 }
 
-bool WriteLibrary(const Request& request, std::vector<Entry>& entries, frontend::Failure* failure) {
+bool WriteLibrary(const Request& request, std::vector<Entry>& entries, frontend::Failure* failure, bool* changed) {
     ScratchBlob blob;
     if (!blob.Open(request, failure)) return false;
     // a package's size is known from the walk: its hash is taken as the bytes come
@@ -217,7 +219,7 @@ bool WriteLibrary(const Request& request, std::vector<Entry>& entries, frontend:
         }
         scripts.push_back({entry.name, offset, blob.Size() - offset});
     }
-    return FinishStreamed(request, scripts, blob, request.package ? hash.Hex() : std::string(), failure);
+    return FinishStreamed(request, scripts, blob, request.package ? hash.Hex() : std::string(), failure, changed);
 }
 
 }  // namespace library
