@@ -364,6 +364,7 @@ elseif(CHECK STREQUAL "snippets")
     "README.md.sh.5|cross|README.md.cmake.1|README.md.cpp.1"
     "command-line.md.sh.1|sh|README.md.cpp.1"
     "development.md.sh.1|ci"
+    "README.md.cpp.3|main"
     "README.md.cmake.4|package|README.md.cpp.3")
   # A project in WORK/<dir>: the example scripts, and each block beside it
   # under the name it takes (`main.cpp`, `CMakeLists.txt`, ...).
