@@ -11,6 +11,8 @@ m200 (a doubling series of 500 KB files), small20k (20,000 files of 1 KB in
 
 Shaped like real packages, for the consumer-build benchmark: typescript
 (7 scripts, 15 MB, two of several MB, as typescript@5.6.3's lib/),
+typescript-package (that package whole, 120 files, 22 MB, with its
+.d.ts and .json files),
 three (886 scripts, 12 MB, many small and a few large, as three@0.150.0's
 build/, src/ and examples/jsm/), and consumer-tiny (a seconds-long smoke
 of the same).
@@ -82,6 +84,24 @@ TYPESCRIPT = [("lib/typescript.js", 8_700_000), ("lib/_tsc.js", 5_900_000), ("li
               ("lib/watchGuard.js", 600)]
 
 
+def typescript_package(rng):
+    """typescript@5.6.3's whole package, 22 MB: lib/'s bundles, 90
+    lib.*.d.ts files the compiler reads at run time, 13 locales'
+    diagnosticMessages.generated.json, and the text beside them."""
+    files = [("lib/typescript.js", 8_927_529), ("lib/tsc.js", 6_076_160), ("lib/typescript.d.ts", 582_742),
+             ("lib/tsserver.js", 26_561), ("lib/typesMap.json", 17_285), ("lib/typingsInstaller.js", 10_892),
+             ("lib/cancellationToken.js", 3_714), ("lib/watchGuard.js", 2_313), ("lib/tsserverlibrary.js", 1_012),
+             ("lib/tsserverlibrary.d.ts", 865), ("package.json", 3_638), ("README.md", 2_848),
+             ("SECURITY.md", 2_656), ("LICENSE.txt", 9_197), ("ThirdPartyNoticeText.txt", 37_824),
+             ("bin/tsc", 45), ("bin/tsserver", 50)]
+    for locale in ("cs", "de", "es", "fr", "it", "ja", "ko", "pl", "pt-br", "ru", "tr", "zh-cn", "zh-tw"):
+        files.append(("lib/%s/diagnosticMessages.generated.json" % locale, rng.randrange(287_000, 436_000)))
+    sizes = [rng.lognormvariate(0, 1.2) for _ in range(90)]
+    for i, weight in enumerate(sizes):
+        files.append(("lib/lib.es%d.d.ts" % i, max(200, int(weight * 2_356_485 / sum(sizes)))))
+    return files
+
+
 def three_files(rng, count, small_total):
     """three@0.150.0's shape: three bundles of about 1 MB, eight libraries
     of a few hundred KB, and the rest small modules in a few dozen
@@ -142,6 +162,9 @@ def main():
     elif args.name == "typescript":
         pool = make_pool(rng, 12 << 20)
         write_sized(rng, pool, args.dir, TYPESCRIPT)
+    elif args.name == "typescript-package":
+        pool = make_pool(rng, 12 << 20)
+        write_sized(rng, pool, args.dir, typescript_package(rng))
     elif args.name == "three":
         pool = make_pool(rng, 4 << 20)
         write_sized(rng, pool, args.dir, three_files(rng, 886, 6_500_000))

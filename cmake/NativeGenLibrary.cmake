@@ -1,7 +1,7 @@
 # A tree of scripts as a static library.
 #
-#   nativegen_add_library(<target> SCRIPT_ROOT <dir> [NAMESPACE <ns>] [STRICT]
-#                         [OUTPUT_DIR <dir>] [DATA incbin|msvc]
+#   nativegen_add_library(<target> SCRIPT_ROOT <dir> [FILES <glob>... [EXCLUDE <glob>...]]
+#                         [NAMESPACE <ns>] [STRICT] [OUTPUT_DIR <dir>] [DATA incbin|msvc]
 #                         [BUILDER <executable path or target>])
 #
 # makes the STATIC library <target> holding every script the generator
@@ -20,6 +20,13 @@
 # and never a consumer. It runs as the header's rule does (with Ninja, not
 # through an emulator, when its depfile says a script or directory
 # changed; otherwise on every build). No file name of the tree passes through CMake.
+#
+# With FILES the library is a package: every regular file below the root
+# whose path (relative to it, "/" between parts) a FILES glob matches and
+# no EXCLUDE glob, by that path in UTF-8, and <ns>::list(folder) gives
+# what a folder holds (docs/package-library.md). "*" and "?" stay within
+# a folder, "**" crosses folders, a glob without "/" matches the file's
+# own name at any depth; ASCII case is ignored.
 #
 # DATA picks how the bytes reach the object file: "incbin" (the assembler
 # reads the blob; GCC, Clang, MinGW) or "msvc" (C string literals within
@@ -90,12 +97,16 @@ function(_nativegen_check_consumer target nameSpace)
 endfunction()
 
 function(nativegen_add_library target)
-  cmake_parse_arguments(ARG "STRICT" "SCRIPT_ROOT;NAMESPACE;OUTPUT_DIR;DATA;BUILDER" "" ${ARGN})
+  cmake_parse_arguments(ARG "STRICT" "SCRIPT_ROOT;NAMESPACE;OUTPUT_DIR;DATA;BUILDER" "FILES;EXCLUDE" ${ARGN})
   if(ARG_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "nativegen_add_library: unknown arguments: ${ARG_UNPARSED_ARGUMENTS}")
   endif()
   if(NOT ARG_SCRIPT_ROOT)
     message(FATAL_ERROR "nativegen_add_library: SCRIPT_ROOT is required")
+  endif()
+  if(("FILES" IN_LIST ARG_KEYWORDS_MISSING_VALUES) OR (ARG_EXCLUDE AND NOT ARG_FILES)
+     OR ("EXCLUDE" IN_LIST ARG_KEYWORDS_MISSING_VALUES))
+    message(FATAL_ERROR "nativegen_add_library: FILES needs at least one glob, and EXCLUDE goes with FILES")
   endif()
   get_filename_component(root "${ARG_SCRIPT_ROOT}" ABSOLUTE)
   if(NOT IS_DIRECTORY "${root}")
@@ -161,6 +172,12 @@ function(nativegen_add_library target)
   if(ARG_STRICT)
     list(APPEND options --strict)
   endif()
+  foreach(kind FILES EXCLUDE)
+    string(TOLOWER "--${kind}" option)
+    foreach(glob IN LISTS ARG_${kind})
+      list(APPEND options ${option} "${glob}")
+    endforeach()
+  endforeach()
   # a file whose content did not change keeps its time: a touched script
   # rebuilds at most the data. (The blob, <target>.<hash>.bin, is named by
   # its content and by the data source, which changes with it.)

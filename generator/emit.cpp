@@ -153,21 +153,25 @@ void EmitEntry(TextValue& path) {
     if (CompareText(path, Exe().fullPath) == 0) return;  // never the program itself
 
     TextValue identifier = DeriveName(path, "_");
+    const bool lines = !Watcher || Watcher->WantsLines();
 
     // the array line; its byte list is formatted straight into the header
     ByteBlock data = ReadWholeFile(1, TypedArg::Text(path));
     std::size_t count = ScriptLength(data);
-    AppendOutput({"const char ", identifier, "[] = {"});
-    for (std::size_t done = 0; done < count; done += kListPiece) {
-        std::size_t n = std::min(kListPiece, count - done);
-        CommitOutput(WriteByteList(BlockBytes(data) + done, n, ReserveOutput(ByteListBound(n)), done == 0));
-        FlushOutput(false);
+    if (lines) {
+        AppendOutput({"const char ", identifier, "[] = {"});
+        for (std::size_t done = 0; done < count; done += kListPiece) {
+            std::size_t n = std::min(kListPiece, count - done);
+            CommitOutput(WriteByteList(BlockBytes(data) + done, n, ReserveOutput(ByteListBound(n)), done == 0));
+            FlushOutput(false);
+        }
+        AppendOutput({"};\r\n"});
     }
-    AppendOutput({"};\r\n"});
 
     TextValue name = DeriveName(path, "/");
-    AppendOutput({"node_native native_", identifier, "{ \"", name, "\", ", identifier, ", sizeof(", identifier,
-                  ") };\r\n"});
+    if (lines)
+        AppendOutput({"node_native native_", identifier, "{ \"", name, "\", ", identifier, ", sizeof(", identifier,
+                      ") };\r\n"});
     if (Watcher) Watcher->Emitted(path, name, count > 0 ? BlockBytes(data) : nullptr, count);
     ReleaseBlock(data);
     ReleaseBlock(name);

@@ -37,6 +37,9 @@ struct RunWatcher {
     // A script's two lines were made: its full path, its module name and
     // the bytes its array holds (`data` null when the braces are empty).
     virtual void Emitted(TextValue path, TextValue name, const unsigned char* data, std::size_t count) = 0;
+    // Are the header's lines wanted? A watcher that takes only the bytes
+    // (a library) spares the run formatting them; Emitted comes all the same.
+    virtual bool WantsLines() const { return true; }
 
 protected:
     ~RunWatcher() = default;

@@ -347,6 +347,7 @@ elseif(CHECK STREQUAL "snippets")
   set(package ${WORK}/package)
   set(env ${CMAKE_COMMAND} -E env PKG_CONFIG_PATH=${package}/lib/pkgconfig)
   file(GLOB docs ${SOURCE}/docs/cmake.md ${SOURCE}/docs/command-line.md ${SOURCE}/docs/development.md
+                 ${SOURCE}/docs/package-library.md
                  ${SOURCE}/docs/generator.md ${SOURCE}/docs/header.md ${SOURCE}/docs/performance.md)
   run(python3 ${SOURCE}/tests/snippets.py ${WORK}/blocks ${SOURCE}/README.md ${docs} OUTPUT written)
   string(REGEX REPLACE "\n$" "" written "${written}")
@@ -368,7 +369,9 @@ elseif(CHECK STREQUAL "snippets")
     "README.md.meson.1|meson|README.md.cpp.1"
     "README.md.sh.5|cross|README.md.cmake.1|README.md.cpp.1"
     "command-line.md.sh.1|sh|README.md.cpp.1"
-    "development.md.sh.1|ci")
+    "development.md.sh.1|ci"
+    "README.md.cpp.3|main"
+    "README.md.cmake.4|package|README.md.cpp.3")
   # A project in WORK/<dir>: the example scripts, and each block beside it
   # under the name it takes (`main.cpp`, `CMakeLists.txt`, ...).
   function(project_dir dir)
@@ -423,14 +426,18 @@ elseif(CHECK STREQUAL "snippets")
       if(at EQUAL -1)
         message(FATAL_ERROR "${block}: tests/package-check does not run it")
       endif()
-    elseif(how STREQUAL "cmake")
+    elseif(how STREQUAL "cmake" OR how STREQUAL "package")
       project_dir(${dir} ${block} ${row})
       if(block STREQUAL "README.md.cmake.2")
         file(COPY ${SOURCE}/ DESTINATION ${WORK}/${dir}/third_party/nativegen PATTERN build EXCLUDE PATTERN .git EXCLUDE)
       endif()
       run(${CMAKE_COMMAND} -S ${WORK}/${dir} -B ${WORK}/${dir}/build -G Ninja -DCMAKE_PREFIX_PATH=${package})
       run(${CMAKE_COMMAND} --build ${WORK}/${dir}/build)
-      expect_lists(${block} lib/fs ${WORK}/${dir}/build/app)
+      set(name lib/fs)
+      if(how STREQUAL "package")  # a file by its path
+        set(name lib/fs[.]js)
+      endif()
+      expect_lists(${block} ${name} ${WORK}/${dir}/build/app)
     elseif(how STREQUAL "make")
       project_dir(${dir} ${block} ${row})
       run(${env} make -C ${WORK}/${dir})

@@ -41,14 +41,17 @@ if(COMPILER STREQUAL "clang-cl")
   string(REPEAT "const s = \"quotes\", q = '??=', t = '\t'; // café\n" 5000 long)
   file(WRITE ${WORK}/tree/long.js "${long}")
   run(${BUILDER} ${WORK}/tree ${WORK}/out --library scripts --namespace scripts --data msvc)
-  file(WRITE ${WORK}/use.cpp "#include \"scripts.h\"\n"
-             "int main() { return scripts::find(\"long\") && scripts::all().size() == scripts::count() ? 0 : 1; }\n")
+  # and the same tree as a package, with its folders' listings
+  run(${BUILDER} ${WORK}/tree ${WORK}/out --library pkg --files * --data msvc)
+  file(WRITE ${WORK}/use.cpp "#include \"scripts.h\"\n#include \"pkg.h\"\n"
+             "int main() { return scripts::find(\"long\") && scripts::all().size() == scripts::count() &&\n"
+             "    pkg::find(\"long.js\") && !pkg::list(\"\").empty() ? 0 : 1; }\n")
   # no MSVC headers here: mingw-w64's C++ library stands in for them
   file(GLOB cxx_include /usr/lib/gcc/x86_64-w64-mingw32/*-posix/include/c++)
   list(GET cxx_include 0 cxx_include)
   set(system -imsvc ${cxx_include} -imsvc ${cxx_include}/x86_64-w64-mingw32 -imsvc /usr/share/mingw-w64/include
              /D__STRICT_ANSI__)
-  foreach(source out/scripts.data.c out/scripts.table.cpp use.cpp)
+  foreach(source out/scripts.data.c out/scripts.table.cpp out/pkg.data.c out/pkg.table.cpp use.cpp)
     get_filename_component(name ${source} NAME)
     set(language /std:c++17)
     if(source MATCHES "[.]c$")
@@ -58,7 +61,7 @@ if(COMPILER STREQUAL "clang-cl")
     run(clang-cl-14 /nologo /c /W4 /WX ${language} /I${WORK}/out ${system} /Fo${WORK}/${name}.obj -- ${WORK}/${source})
   endforeach()
   # no object may run code at start-up
-  foreach(object scripts.data.c.obj scripts.table.cpp.obj)
+  foreach(object scripts.data.c.obj scripts.table.cpp.obj pkg.data.c.obj pkg.table.cpp.obj)
     run(${found_llvm-objdump-14} -h ${WORK}/${object})
     if(out MATCHES "CRT\\$XC")
       message(FATAL_ERROR "${object} runs code at start-up:\n${out}")

@@ -16,6 +16,7 @@
 #include "tools/common/identifiers.h"
 #include "tools/nativegen-build/library_files.h"
 #include "tools/nativegen-build/outputs.h"
+#include "tools/nativegen-build/package_files.h"
 
 namespace fs = std::filesystem;
 
@@ -56,11 +57,15 @@ bool IsAbsolute(const std::string& path) {
 // ---- What the walk did ------------------------------------------------------------
 
 // Collects from the walk what a depfile lists and what was not embedded
-// whole. Library mode also keeps each script as an entry: its module name
-// and its bytes.
+// whole. Library mode also writes each script's bytes to the blob as they
+// come, and keeps its module name and place.
 class Collector final : public RunWatcher {
 public:
-    explicit Collector(bool keepBytes) : keepBytes_(keepBytes) {}
+    // `blob`: library mode's, the caller's; null for a header.
+    explicit Collector(library::ScratchBlob* blob) : blob_(blob) {}
+
+    // A library takes the bytes alone: no header line is formatted.
+    bool WantsLines() const override { return blob_ == nullptr; }
 
     void Listed(TextValue directory) override {
         std::string dir(directory);
@@ -81,9 +86,10 @@ public:
         if (!fresh)
             Problem(file, "its module name \"" + first->first + "\" is " + ShownPath(first->second) +
                               "'s too: a lookup by name finds only that one");
-        if (keepBytes_)
-            entries_.push_back({name ? name : "", {}, count ? std::string(reinterpret_cast<const char*>(data), count)
-                                                            : std::string()});
+        if (blob_) {
+            scripts_.push_back({name ? name : "", blob_->Size(), count});
+            blob_->Write(std::string_view(reinterpret_cast<const char*>(data), count));
+        }
         if (file.find('?') != std::string::npos) return;  // named by its folder's listing; nothing to depend on
         fs::path real = FsPathOf(file);
         std::error_code error;
@@ -104,9 +110,8 @@ public:
     const std::set<std::string>& Inputs() const { return inputs_; }
     const std::vector<std::string>& Problems() const { return problems_; }
 
-    // Library mode: each script as an entry, in header order; the caller
-    // takes them.
-    std::vector<library::Entry>& Entries() { return entries_; }
+    // Library mode: each script's module name and place in the blob, in header order.
+    const std::vector<library::Script>& Scripts() const { return scripts_; }
 
 private:
     // A program path as the user's system writes it.
@@ -169,11 +174,11 @@ private:
             Problem(dir, "its path leaves no room under the " + kLimit + ": the scripts below it are left out");
     }
 
-    bool keepBytes_;
+    library::ScratchBlob* blob_;
     std::set<std::string> inputs_;
     std::map<std::string, std::string> names_;  // module name -> the first script's path
     std::vector<std::string> problems_;
-    std::vector<library::Entry> entries_;
+    std::vector<library::Script> scripts_;
 };
 
 // ---- The depfile ----------------------------------------------------------------------
@@ -262,39 +267,37 @@ void Walk(const Tree& tree, Collector* collector) {
     Watcher = nullptr;
 }
 
-// With `strict`, the scripts not embedded whole are errors that fail the
-// run before anything is written (warnings wait for Say).
-bool ReportProblems(const Collector& collector, bool strict, const fs::path& output, Failure* failure) {
-    if (!strict || collector.Problems().empty()) return true;
-    for (const std::string& problem : collector.Problems())
-        std::fprintf(stderr, "%s: %s\n", kProgram, problem.c_str());
-    *failure = {Utf8(output), "not written, for the problems above (" + std::to_string(collector.Problems().size()) +
-                                  ")"};
+// With `strict`, the problems (what is not embedded whole, what was
+// passed over) are errors that fail the run before anything is written
+// (warnings wait for Say).
+bool ReportProblems(const std::vector<std::string>& problems, bool strict, const fs::path& output, Failure* failure) {
+    if (!strict || problems.empty()) return true;
+    for (const std::string& problem : problems) std::fprintf(stderr, "%s: %s\n", kProgram, problem.c_str());
+    *failure = {Utf8(output), "not written, for the problems above (" + std::to_string(problems.size()) + ")"};
     return false;
 }
 
-// Says what the header or library does not carry whole, as warnings, and
-// the first input no depfile names (`unnamed`): once, when the outputs
-// `changed`, not on every idle build that runs the front end.
-void Say(const Collector& collector, const std::string& unnamed, bool changed) {
+// Says the problems as warnings, and the first input no depfile names
+// (`unnamed`): once, when the outputs `changed`, not on every idle build
+// that runs the front end.
+void Say(const std::vector<std::string>& problems, const std::string& unnamed, bool changed) {
     if (!changed) return;
-    for (const std::string& problem : collector.Problems())
-        std::fprintf(stderr, "%s: warning: %s\n", kProgram, problem.c_str());
+    for (const std::string& problem : problems) std::fprintf(stderr, "%s: warning: %s\n", kProgram, problem.c_str());
     if (!unnamed.empty())
         std::fprintf(stderr, "%s: note: %s: a depfile cannot name it, so the scripts are read again on every build\n",
                      kProgram, unnamed.c_str());
 }
 
-// Write the depfile, when asked for: `made` depends on every input;
-// `unnamed` as DepfileText sets it.
-bool WriteDepfile(const Options& options, const Collector& collector, std::string* unnamed, Failure* failure) {
+// Write the depfile, when asked for: `made` depends on every input (paths
+// with "/"); `unnamed` as DepfileText sets it.
+bool WriteDepfile(const Options& options, const std::set<std::string>& inputs, std::string* unnamed,
+                  Failure* failure) {
     if (options.depfile.empty()) return true;
     std::error_code error;
     fs::path depfile = fs::absolute(FsPath(options.depfile), error);
     // the depfile names what the rule makes as the build system named it
     fs::path made = FsPath(options.depfileTarget.empty() ? options.output : options.depfileTarget);
-    return PutIfChanged(depfile, DepfileText(DepfilePath(made), collector.Inputs(), DepfilePath(depfile), unnamed),
-                        failure);
+    return PutIfChanged(depfile, DepfileText(DepfilePath(made), inputs, DepfilePath(depfile), unnamed), failure);
 }
 
 // The header, begun before the walk so that it is written as it grows: to
@@ -396,23 +399,22 @@ int RunHeader(const Options& options, const Tree& tree) {
     if (!MakeFolder(header.parent_path(), &failure)) return Report(failure);
     HeaderOutput output(header, options.safeIdentifiers);
     if (!output.Begin(&failure)) return Report(failure);
-    Collector collector(false);
+    Collector collector(nullptr);
     Walk(tree, &collector);
     // the depfile first: a run that fails on it leaves the header as it was
     std::string unnamed;
     bool changed = false;
-    if (!ReportProblems(collector, options.strict, header, &failure) || output.Failed(&failure) ||
-        !WriteDepfile(options, collector, &unnamed, &failure) || !output.Finish(&failure, &changed)) {
+    if (!ReportProblems(collector.Problems(), options.strict, header, &failure) || output.Failed(&failure) ||
+        !WriteDepfile(options, collector.Inputs(), &unnamed, &failure) || !output.Finish(&failure, &changed)) {
         output.Abandon();
         return Report(failure);
     }
-    Say(collector, unnamed, changed);
+    Say(collector.Problems(), unnamed, changed);
     return 0;
 }
 
-// The run in library mode.
-int RunLibrary(const Options& options, const Tree& tree) {
-    Failure failure;
+// The library `options` ask for, its names not yet checked.
+library::Request LibraryRequest(const Options& options) {
     std::error_code error;
     library::Request request;
     request.name = options.library;
@@ -424,18 +426,58 @@ int RunLibrary(const Options& options, const Tree& tree) {
     request.blobFolder = IsAbsolute(options.output) ? options.output : DepfilePath(request.folder);
     while (request.blobFolder.size() > 1 && (request.blobFolder.back() == '/' || request.blobFolder.back() == '\\'))
         request.blobFolder.pop_back();
+    request.package = !options.files.empty();
+    return request;
+}
+
+// The run in library mode.
+int RunLibrary(const Options& options, const Tree& tree) {
+    Failure failure;
+    library::Request request = LibraryRequest(options);
     if (!CheckLibraryNames(options, &request.nameSpace, &failure) || !MakeFolder(request.folder, &failure))
         return Report(failure);
-    Collector collector(true);
+    library::ScratchBlob blob;
+    if (!blob.Open(request, &failure)) return Report(failure);
+    Collector collector(&blob);
     Walk(tree, &collector);
     // the depfile first: a run that fails on it leaves the library as it was
     std::string unnamed;
     bool changed = false;
-    if (!ReportProblems(collector, options.strict, request.folder, &failure) ||
-        !WriteDepfile(options, collector, &unnamed, &failure) ||
-        !library::WriteLibrary(request, collector.Entries(), &failure, &changed))
+    if (!ReportProblems(collector.Problems(), options.strict, request.folder, &failure) || !blob.Flushed(&failure) ||
+        !WriteDepfile(options, collector.Inputs(), &unnamed, &failure) ||
+        !library::FinishStreamed(request, collector.Scripts(), blob, std::string(), &failure, &changed))
         return Report(failure);
-    Say(collector, unnamed, changed);
+    Say(collector.Problems(), unnamed, changed);
+    return 0;
+}
+
+// The run for a package (--files): the files below the root that the
+// globs take, by their paths (package_files.h), each file's bytes
+// streamed into the library (library_files.h). The root is any path the
+// system can name.
+int RunPackage(const Options& options) {
+    Failure failure;
+    library::Request request = LibraryRequest(options);
+    if (!CheckLibraryNames(options, &request.nameSpace, &failure)) return Report(failure);
+    std::error_code error;
+    fs::path root = fs::absolute(FsPath(options.root), error);
+    package::Walk walk;
+    if (error) return Report({options.root, "cannot be made absolute"});
+    if (!package::WalkTree(root, package::Selection{options.files, options.exclude}, &walk, &failure.path,
+                           &failure.why))
+        return Report(failure);
+    std::set<std::string> inputs;
+    for (const fs::path& path : walk.read) inputs.insert(DepfilePath(path));
+    std::vector<library::Entry> entries;
+    for (package::File& file : walk.files) entries.push_back({std::move(file.name), std::move(file.path), {}, file.size});
+    // the depfile first: a run that fails on it leaves the library as it was
+    std::string unnamed;
+    bool changed = false;
+    if (!ReportProblems(walk.warnings, options.strict, request.folder, &failure) ||
+        !MakeFolder(request.folder, &failure) || !WriteDepfile(options, inputs, &unnamed, &failure) ||
+        !library::WriteLibrary(request, entries, &failure, &changed))
+        return Report(failure);
+    Say(walk.warnings, unnamed, changed);
     return 0;
 }
 
@@ -460,6 +502,7 @@ std::string Usage() {
     return "usage: " + p + " ROOT HEADER [--depfile FILE [--depfile-target FILE]] [--strict]\n" +
            "       " + pad + " [--safe-identifiers]\n" +
            "       " + p + " ROOT DIR --library NAME [--namespace NS] [--data incbin|msvc]\n" +
+           "       " + pad + " [--files GLOB... [--exclude GLOB]...]\n" +
            "       " + pad + " [--depfile FILE [--depfile-target FILE]] [--strict]\n" +
            "       " + p + " --check-names --library NAME [--namespace NS]\n" +
            "       " + p + " --help | --version\n";
@@ -477,7 +520,14 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
                              : a == "--namespace" ? &options->nameSpace
                              : a == "--data"      ? &options->data
                                                   : nullptr;
-        if (value) {
+        std::vector<std::string>* globs = a == "--files" ? &options->files : a == "--exclude" ? &options->exclude : nullptr;
+        if (globs) {
+            if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
+                *why = a + " needs a glob";
+                return false;
+            }
+            globs->push_back(arguments[++i]);
+        } else if (value) {
             if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
                 *why = a + " needs a value";
                 return false;
@@ -514,6 +564,14 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
     }
     if (options->library.empty() && (!options->nameSpace.empty() || options->data != "incbin")) {
         *why = "--namespace and --data go with --library";
+        return false;
+    }
+    if (options->library.empty() && !options->files.empty()) {
+        *why = "--files goes with --library";
+        return false;
+    }
+    if (options->files.empty() && !options->exclude.empty()) {
+        *why = "--exclude goes with --files";
         return false;
     }
     if (options->data != "incbin" && options->data != "msvc") {
@@ -553,6 +611,7 @@ std::string DepfileText(const std::string& target, const std::set<std::string>& 
 }
 
 int Run(const Options& options) {
+    if (!options.files.empty()) return RunPackage(options);
     Tree tree;
     Failure failure;
     std::string nameSpace;

@@ -8,7 +8,9 @@
 // root (and a library's names), walk (the header, when one is made, grows
 // as the walk goes), report what was not embedded whole, write the
 // depfile, then put the header or the library's files in place. The
-// working directory is never changed.
+// working directory is never changed. A package (--files) has a walk of
+// its own (package_files.h) over any root, by exact paths, and its files'
+// bytes are streamed into the library.
 #pragma once
 
 #include <set>
@@ -27,6 +29,8 @@ struct Options {
     std::string library;       // the library's name; empty: a header
     std::string nameSpace;     // the library's namespace; empty: its name
     std::string data = "incbin";  // how the library holds the bytes: incbin or msvc
+    std::vector<std::string> files;    // a package: the globs of the files it takes (none: the scripts)
+    std::vector<std::string> exclude;  // a package: the globs of the files it leaves out
     bool strict = false;       // scripts not embedded whole fail the run
     bool safeIdentifiers = false;
     bool checkNames = false;   // --check-names: check the library's names, nothing walked or written

@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <system_error>
 
+#include "platform/platform.h"
 #include "platform/tool_files.h"
+#include "runtime/services/files.h"
 
 namespace fs = std::filesystem;
 
@@ -30,6 +32,28 @@ bool AppendFile(const fs::path& file, std::string* blob) {
     if (!in) return false;
     char piece[64 * 1024];
     for (std::size_t n; (n = std::fread(piece, 1, sizeof piece, in)) > 0;) blob->append(piece, n);
+    bool read = !std::ferror(in);
+    std::fclose(in);
+    return read;
+}
+
+// Appends the removal of every blob of the library in `present` but `blobName`.
+void RemoveOtherBlobs(const Request& request, const std::string& blobName, const std::vector<std::string>& present,
+                      std::vector<Write>* writes) {
+    for (const std::string& name : present)
+        if (name != blobName && IsBlobOf(name, request.name))
+            writes->push_back({request.folder / frontend::FsPath(name), std::string(), true});
+}
+
+constexpr std::size_t kPiece = std::size_t{1} << 20;  // what one read takes
+
+// Reads the file at `path` piece by piece, handing each to `take`. False
+// when it cannot be read whole.
+template <typename Take>
+bool ReadPieces(const fs::path& path, std::vector<char>* piece, Take take) {
+    std::FILE* in = platform::OpenRegularForRead(path);
+    if (!in) return false;
+    for (std::size_t n; (n = std::fread(piece->data(), 1, piece->size(), in)) > 0;) take(std::string_view(piece->data(), n));
     bool read = !std::ferror(in);
     std::fclose(in);
     return read;
@@ -64,9 +88,7 @@ std::vector<Write> Writes(const Request& request, const std::vector<Script>& scr
     if (incbin) writes.push_back({request.folder / frontend::FsPath(blobName), std::move(blob)});
     for (std::size_t i : {1, 2, 0})
         writes.push_back({request.folder / frontend::FsPath(files[i].name), std::move(files[i].content)});
-    for (const std::string& name : present)
-        if (name != blobName && IsBlobOf(name, request.name))
-            writes.push_back({request.folder / frontend::FsPath(name), std::string(), true});
+    RemoveOtherBlobs(request, blobName, present, &writes);
     return writes;
 }
 
@@ -92,12 +114,118 @@ std::vector<std::string> Present(const fs::path& folder) {
     return names;
 }
 
-bool WriteLibrary(const Request& request, std::vector<Entry>& entries, frontend::Failure* failure, bool* changed) {
-    std::vector<Script> scripts;
-    std::string blob;
-    if (!Gather(entries, &scripts, &blob, failure)) return false;
-    std::vector<Write> writes = Writes(request, scripts, std::move(blob), Present(request.folder));
+ScratchBlob::~ScratchBlob() {
+    if (stream_) std::fclose(stream_);
+    std::error_code error;
+    if (!path_.empty()) fs::remove(path_, error);
+}
+
+bool ScratchBlob::Open(const Request& request, frontend::Failure* failure) {
+    path_ = request.folder /
+            frontend::FsPath(request.name + "." + std::to_string(platform::ProcessNumber()) + ".partial");
+    stream_ = platform::CreateNewStream(path_);
+    *failure = {frontend::Utf8(path_), "cannot be made (a file of that name, or a folder closed to it)"};
+    if (!stream_) path_.clear();
+    return stream_ != nullptr;
+}
+
+void ScratchBlob::Write(std::string_view bytes) {
+    failed_ = failed_ || std::fwrite(bytes.data(), 1, bytes.size(), stream_) != bytes.size();
+    size_ += bytes.size();
+}
+
+bool ScratchBlob::Flushed(frontend::Failure* failure) {
+    failed_ = failed_ || std::fflush(stream_) != 0;
+    if (failed_) *failure = {frontend::Utf8(path_), "cannot be written (a full disk?)"};
+    return !failed_;
+}
+
+bool FinishStreamed(const Request& request, const std::vector<Script>& scripts, ScratchBlob& blob, std::string hash,
+                    frontend::Failure* failure, bool* changed) {
+    const bool incbin = request.format == DataFormat::Incbin;
+    bool closed = std::fclose(blob.stream_) == 0 && !blob.failed_;
+    blob.stream_ = nullptr;
+    *failure = {frontend::Utf8(blob.path_), "cannot be written (a full disk?)"};
+    if (!closed) return false;
+    std::vector<char> piece(kPiece);
+    if (hash.empty()) {
+        BlobHash whole(blob.size_);
+        if (!ReadPieces(blob.path_, &piece, [&](std::string_view bytes) { whole.Add(bytes); })) return false;
+        hash = whole.Hex();
+    }
+    Plan plan{request.name, request.nameSpace, request.format, std::string(), request.package};
+    const std::string blobName = incbin ? HashedBlobName(request.name, hash) : std::string();
+    if (incbin) {
+        plan.blobPath = request.blobFolder + "/" + blobName;
+        fs::path placed = request.folder / frontend::FsPath(blobName);
+        std::error_code error;
+        *failure = {frontend::Utf8(placed), "cannot be written"};
+        if (!fs::exists(placed, error)) {  // else it holds these bytes: the scratch goes
+            fs::rename(blob.path_, placed, error);
+            if (error) return false;
+            blob.path_.clear();
+            if (changed) *changed = true;
+        }
+    } else {
+        // the C literal data, from the blob read again
+        fs::path data = request.folder / frontend::FsPath(request.name + ".data.c");
+        std::string name, text;
+        failure->path = frontend::Utf8(data);
+        if (!frontend::RuntimePath(data, &name, &failure->why)) return false;
+        PendingFile file;
+        failure->why = "cannot be written (read-only, no regular file, or in a directory that takes no new file)";
+        if (!OpenPendingFile(name.c_str(), &file)) return false;
+        file.onlyIfChanged = !file.inPlace;  // in place, the content would have to come in one write
+        MsvcWriter writer(plan, BlobSymbol(plan, scripts, blob.size_), blob.size_);
+        writer.Begin(hash, &text);
+        bool read = ReadPieces(blob.path_, &piece, [&](std::string_view bytes) {
+            writer.Add(bytes, &text);
+            WritePendingFile(&file, text.data(), text.size());
+            text.clear();
+        });
+        writer.End(&text);
+        WritePendingFile(&file, text.data(), text.size());
+        if (!read) AbandonPendingFile(&file);
+        failure->why = read ? "cannot be written (a full disk?)" : "the blob could not be read again";
+        if (!read || !CommitPendingFile(&file)) return false;
+        if (changed && !file.unchanged) *changed = true;
+    }
+    std::vector<File> files = StreamedSources(plan, scripts, blob.size_, hash);  // the header, the table, [the data]
+    std::vector<Write> writes;
+    for (std::size_t i : {1, 2, 0})
+        if (i < files.size()) writes.push_back({request.folder / frontend::FsPath(files[i].name), files[i].content});
+    RemoveOtherBlobs(request, blobName, Present(request.folder), &writes);
     return Perform(writes, writes.size(), failure, changed);
+}
+
+bool WriteLibrary(const Request& request, std::vector<Entry>& entries, frontend::Failure* failure, bool* changed) {
+    ScratchBlob blob;
+    if (!blob.Open(request, failure)) return false;
+    // a package's size is known from the walk: its hash is taken as the bytes come
+    std::uint64_t total = 0;
+    for (const Entry& entry : entries) total += entry.size;
+    BlobHash hash(total);
+    auto write = [&](std::string_view bytes) {
+        if (request.package) hash.Add(bytes);
+        blob.Write(bytes);
+    };
+    std::vector<Script> scripts;
+    std::vector<char> piece(kPiece);
+    for (Entry& entry : entries) {
+        std::uint64_t offset = blob.Size();
+        *failure = {frontend::Utf8(entry.file), "cannot be read: the library would have a hole in it"};
+        if (entry.file.empty()) {
+            write(entry.bytes);
+            std::string().swap(entry.bytes);
+        } else if (!ReadPieces(entry.file, &piece, write)) {
+            return false;
+        } else if (request.package && blob.Size() - offset != entry.size) {
+            failure->why = "changed while it was read";
+            return false;
+        }
+        scripts.push_back({entry.name, offset, blob.Size() - offset});
+    }
+    return FinishStreamed(request, scripts, blob, request.package ? hash.Hex() : std::string(), failure, changed);
 }
 
 }  // namespace library

@@ -16,8 +16,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tools/nativegen-build/library_sources.h"
@@ -31,6 +34,7 @@ struct Entry {
     std::string name;
     std::filesystem::path file;  // read whole when not empty
     std::string bytes;           // the bytes themselves otherwise
+    std::uint64_t size = 0;      // a package's file: its length when it was walked
 };
 
 // A library to write: its name, namespace and data format, the folder its
@@ -42,6 +46,7 @@ struct Request {
     DataFormat format;
     std::filesystem::path folder;
     std::string blobFolder;
+    bool package = false;  // names are paths, and the header has list()
 };
 
 // One write: a file put in place whole (only when its content changed),
@@ -76,7 +81,53 @@ bool Perform(const std::vector<Write>& writes, std::size_t count, frontend::Fail
 // listed.
 std::vector<std::string> Present(const std::filesystem::path& folder);
 
-// All of it: gather, plan, perform; `changed` as for Perform.
+// A library's blob written as its bytes come, to a scratch file beside
+// the library's files, so that no run holds it; removed when it goes
+// unless FinishStreamed put it in place.
+class ScratchBlob {
+public:
+    ScratchBlob() = default;
+    ScratchBlob(const ScratchBlob&) = delete;
+    ScratchBlob& operator=(const ScratchBlob&) = delete;
+    ~ScratchBlob();
+
+    // Makes the scratch file in `request.folder`. False, with `failure`, when it cannot.
+    bool Open(const Request& request, frontend::Failure* failure);
+    // Appends `bytes`; a write that fails shows in FinishStreamed.
+    void Write(std::string_view bytes);
+    // How many bytes were written.
+    std::uint64_t Size() const { return size_; }
+    // Has every byte so far reached the file? False, with `failure` naming
+    // the blob, when one did not (a full disk): a run asks before it writes
+    // anything else, so the error names the file that did not fit.
+    bool Flushed(frontend::Failure* failure);
+
+private:
+    friend bool FinishStreamed(const Request&, const std::vector<Script>&, ScratchBlob&, std::string,
+                               frontend::Failure*, bool*);
+    std::FILE* stream_ = nullptr;
+    std::filesystem::path path_;  // empty once placed or gone
+    std::uint64_t size_ = 0;
+    bool failed_ = false;
+};
+
+// Puts a library whose blob stands whole in `blob` (the entries `scripts`
+// back to back, in the table's order) in place, as Writes orders it: the
+// blob under its content's name (Incbin; a blob of that name is that
+// blob already) or the C literal data made from it as it is read again
+// (Msvc), then the table, the data source, the header, and the removal of
+// the library's other blobs. `hash` is BlobHash's over the blob, or empty
+// to have the blob read again for it. False, with `failure` naming the
+// file; what stood before a write that failed stands. `changed` as for
+// Perform.
+bool FinishStreamed(const Request& request, const std::vector<Script>& scripts, ScratchBlob& blob, std::string hash,
+                    frontend::Failure* failure, bool* changed = nullptr);
+
+// All of it, as the front end does it: each entry's bytes (held, or read
+// from its file a piece at a time) go to a scratch blob as they come and
+// are let go, then FinishStreamed. False, with `failure` naming the file,
+// when a file cannot be read (or, for a package, is no longer as long as
+// it was when walked); nothing is written then. `changed` as for Perform.
 bool WriteLibrary(const Request& request, std::vector<Entry>& entries, frontend::Failure* failure,
                   bool* changed = nullptr);
 

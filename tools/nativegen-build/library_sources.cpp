@@ -1,8 +1,11 @@
 #include "tools/nativegen-build/library_sources.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
+#include <map>
 #include <numeric>
+#include <set>
 
 #include "tools/common/identifiers.h"
 #include "tools/nativegen-build/outputs.h"
@@ -79,27 +82,9 @@ std::vector<std::string_view> Components(std::string_view ns) {
 }  // namespace
 
 std::string Hash(std::string_view bytes) {
-    std::uint64_t a = 0x9e3779b97f4a7c15ull ^ bytes.size(), b = 0xc2b2ae3d27d4eb4full + bytes.size();
-    auto mix = [](std::uint64_t h, std::uint64_t w, std::uint64_t k) {
-        h = (h ^ w) * k;
-        return h ^ (h >> 29);
-    };
-    std::size_t i = 0;
-    for (; i + 8 <= bytes.size(); i += 8) {
-        std::uint64_t w = 0;
-        for (int k = 7; k >= 0; --k) w = (w << 8) | static_cast<unsigned char>(bytes[i + k]);
-        a = mix(a, w, 0xff51afd7ed558ccdull);
-        b = mix(b, w ^ 0x5bd1e9955bd1e995ull, 0xc4ceb9fe1a85ec53ull);
-    }
-    std::uint64_t w = 0;
-    for (std::size_t k = bytes.size(); k > i; --k) w = (w << 8) | static_cast<unsigned char>(bytes[k - 1]);
-    a = mix(mix(a, w, 0xff51afd7ed558ccdull), b, 0x9e3779b97f4a7c15ull);
-    b = mix(mix(b, w, 0xc4ceb9fe1a85ec53ull), a, 0xff51afd7ed558ccdull);
-    static const char hex[] = "0123456789abcdef";
-    std::string out;
-    for (std::uint64_t lane : {a, b})
-        for (int shift = 60; shift >= 0; shift -= 4) out += hex[(lane >> shift) & 15];
-    return out;
+    BlobHash hash(bytes.size());
+    hash.Add(bytes);
+    return hash.Hex();
 }
 
 namespace {
@@ -162,35 +147,68 @@ std::string Banner(const Plan& plan, const std::string& what) {
 
 // ---- NAME.h ------------------------------------------------------------------------
 
-// Depends on the name and the namespace alone: scripts never change it.
+// What a package's header adds: the folders' listings.
+std::string FolderDeclarations() {
+    return "// The names in one folder: for (std::string_view name : list(\"lib\")).\n"
+           "class names {\n"
+           "public:\n"
+           "    constexpr names(const ::std::string_view* first, ::std::size_t size) noexcept : first_(first), size_(size) {}\n"
+           "    constexpr const ::std::string_view* begin() const noexcept { return first_; }\n"
+           "    constexpr const ::std::string_view* end() const noexcept { return first_ + size_; }\n"
+           "    constexpr ::std::size_t size() const noexcept { return size_; }\n"
+           "    constexpr bool empty() const noexcept { return size_ == 0; }\n"
+           "    constexpr ::std::string_view operator[](::std::size_t i) const noexcept { return first_[i]; }\n"
+           "\n"
+           "private:\n"
+           "    const ::std::string_view* first_;\n"
+           "    ::std::size_t size_;\n"
+           "};\n"
+           "\n"
+           "// What the library holds directly inside `folder` (\"\" is the root; \"lib\"\n"
+           "// and \"lib/\" are one folder), in byte order: files by their own name,\n"
+           "// folders with a \"/\" after it (\"lib/\"). A folder is there when it holds\n"
+           "// a file at any depth; any other gives an empty range.\n"
+           "names list(::std::string_view folder) noexcept;\n"
+           "\n";
+}
+
+// Depends on the name, the namespace and the form alone: the files never change it.
 std::string ConsumerHeader(const Plan& plan) {
     const std::string& ns = plan.nameSpace;
+    const bool p = plan.package;
     return Banner(plan, "the consumer header") +
            "//\n"
            "//   #include \"" + plan.name + ".h\"\n"
-           "//\n"
-           "//   const " + ns + "::entry* app = " + ns + "::find(\"app\");   // by module name; null when none\n"
-           "//   for (const " + ns + "::entry& e : " + ns + "::all()) ...    // in the tree's order\n"
+           "//\n" +
+           (p ? "//   const " + ns + "::entry* json = " + ns + "::find(\"package.json\");   // by path; null when none\n"
+                "//   for (const " + ns + "::entry& e : " + ns + "::all()) ...    // in byte order of their names\n"
+                "//   for (std::string_view name : " + ns + "::list(\"lib\")) ...   // \"index.js\", \"sub/\"\n"
+              : "//   const " + ns + "::entry* app = " + ns + "::find(\"app\");   // by module name; null when none\n"
+                "//   for (const " + ns + "::entry& e : " + ns + "::all()) ...    // in the tree's order\n") +
            "//\n"
            "// The entries are constant-initialised and live as long as the program:\n"
-           "// they can be used from any static initialiser. This header names no\n"
-           "// script, so it stays the same when the scripts change.\n"
+           "// they can be used from any static initialiser. This header names no\n" +
+           (p ? "// file, so it stays the same when the files change.\n"
+              : "// script, so it stays the same when the scripts change.\n") +
            "#pragma once\n"
            "\n"
            "#include <cstddef>\n"
            "#include <string_view>\n"
            "\n"
            "namespace " + ns + " {\n"
-           "\n"
-           "// One script: its module name (the path below the tree, \"/\" between\n"
-           "// parts, no \".js\"), its bytes (no terminating zero) and their count.\n"
+           "\n" +
+           (p ? "// One file: its name (the path below the root, UTF-8, \"/\" between\n"
+                "// parts, its extension kept), its bytes (no terminating zero) and their count.\n"
+              : "// One script: its module name (the path below the tree, \"/\" between\n"
+                "// parts, no \".js\"), its bytes (no terminating zero) and their count.\n") +
            "struct entry {\n"
            "    const char* name;\n"
            "    const char* data;\n"
            "    ::std::size_t size;\n"
            "};\n"
-           "\n"
-           "// The entries in the tree's order: for (const entry& e : all()).\n"
+           "\n" +
+           (p ? "// The entries in byte order of their names: for (const entry& e : all()).\n"
+              : "// The entries in the tree's order: for (const entry& e : all()).\n") +
            "class entries {\n"
            "public:\n"
            "    constexpr entries(const entry* first, ::std::size_t size) noexcept : first_(first), size_(size) {}\n"
@@ -204,15 +222,16 @@ std::string ConsumerHeader(const Plan& plan) {
            "    const entry* first_;\n"
            "    ::std::size_t size_;\n"
            "};\n"
-           "\n"
-           "// The entry whose module name is exactly `name`, the first in the tree's\n"
-           "// order where names repeat; null when there is none.\n"
+           "\n" +
+           (p ? FolderDeclarations() + "// The entry whose name is exactly `name`; null when there is none.\n"
+              : "// The entry whose module name is exactly `name`, the first in the tree's\n"
+                "// order where names repeat; null when there is none.\n") +
            "const entry* find(::std::string_view name) noexcept;\n"
            "inline const entry* find(const char* name) noexcept {\n"
            "    return name ? find(::std::string_view(name)) : nullptr;\n"
            "}\n"
-           "\n"
-           "// Every entry, in the tree's order.\n"
+           "\n" +
+           (p ? "// Every entry, in byte order of their names.\n" : "// Every entry, in the tree's order.\n") +
            "entries all() noexcept;\n"
            "\n"
            "// How many entries there are.\n"
@@ -222,6 +241,39 @@ std::string ConsumerHeader(const Plan& plan) {
 }
 
 // ---- NAME.table.cpp ----------------------------------------------------------------
+
+std::string ViewOf(std::string_view text) {
+    return "::std::string_view(" + Quoted(text) + ", " + std::to_string(text.size()) + ")";
+}
+
+// A package's folders: every folder that holds a file at any depth (its
+// path without a closing "/"; "" the root, always there), and what it
+// holds directly, each list in byte order, folders with a "/" after their
+// name. `files` are a package's, by name.
+std::string FolderTables(const std::vector<Script>& files) {
+    std::map<std::string, std::set<std::string>> folders{{"", {}}};
+    for (const Script& f : files) {
+        for (std::size_t start = 0, slash; (slash = f.name.find('/', start)) != std::string::npos; start = slash + 1)
+            folders[f.name.substr(0, start == 0 ? 0 : start - 1)].insert(f.name.substr(start, slash + 1 - start));
+        std::size_t last = f.name.rfind('/');
+        folders[last == std::string::npos ? "" : f.name.substr(0, last)].insert(
+            f.name.substr(last == std::string::npos ? 0 : last + 1));
+    }
+    std::string names, table;
+    std::size_t count = 0;
+    for (const auto& [path, inside] : folders) {
+        table += "    {" + ViewOf(path) + ", " + std::to_string(count) + ", " + std::to_string(inside.size()) + "},\n";
+        for (const std::string& name : inside) names += "    " + ViewOf(name) + ",\n";
+        count += inside.size();
+    }
+    /* no file: one placeholder, as no array may be empty */
+    if (count == 0) names += "    ::std::string_view(),\n";
+    return "// what each folder holds directly, folder after folder\n"
+           "constexpr ::std::string_view kNames[" + std::to_string(count ? count : 1) + "] = {\n" + names + "};\n\n"
+           "struct listing {\n    ::std::string_view path;\n    unsigned first, count;\n};\n\n"
+           "// by path\nconstexpr ::std::size_t kFolderCount = " + std::to_string(folders.size()) + ";\n"
+           "constexpr listing kFolders[" + std::to_string(folders.size()) + "] = {\n" + table + "};\n\n";
+}
 
 std::string TableSource(const Plan& plan, const std::vector<Script>& scripts, std::uint64_t blobSize) {
     const std::string symbol = BlobSymbol(plan, scripts, blobSize);
@@ -255,7 +307,9 @@ std::string TableSource(const Plan& plan, const std::vector<Script>& scripts, st
     out += "};\n\n// by name, then in the tree's order\nconstexpr unsigned kOrder[" + slots + "] = {";
     for (std::size_t i = 0; i < order.size(); ++i) out += (i % 16 ? " " : "\n    ") + std::to_string(order[i]) + ",";
     if (scripts.empty()) out += "0";
-    out += "\n};\n\n}  // namespace\n\n";
+    out += "\n};\n\n";
+    if (plan.package) out += FolderTables(scripts);
+    out += "}  // namespace\n\n";
     out += "const entry* find(::std::string_view name) noexcept {\n"
            "    ::std::size_t low = 0, high = kCount;\n"
            "    while (low < high) {\n"
@@ -270,20 +324,37 @@ std::string TableSource(const Plan& plan, const std::vector<Script>& scripts, st
            "}\n\n"
            "entries all() noexcept { return entries(kEntries, kCount); }\n\n"
            "::std::size_t count() noexcept { return kCount; }\n\n";
+    if (plan.package)
+        out += "names list(::std::string_view folder) noexcept {\n"
+               "    if (!folder.empty() && folder.back() == '/') folder.remove_suffix(1);\n"
+               "    ::std::size_t low = 0, high = kFolderCount;\n"
+               "    while (low < high) {\n"
+               "        ::std::size_t mid = low + (high - low) / 2;\n"
+               "        if (kFolders[mid].path < folder)\n"
+               "            low = mid + 1;\n"
+               "        else\n"
+               "            high = mid;\n"
+               "    }\n"
+               "    if (low < kFolderCount && kFolders[low].path == folder)\n"
+               "        return names(kNames + kFolders[low].first, kFolders[low].count);\n"
+               "    return names(kNames, 0);\n"
+               "}\n\n";
     out += "}  // namespace " + plan.nameSpace + "\n";
     return out;
 }
 
 // ---- NAME.data.cpp: the blob through .incbin ---------------------------------------
 
-std::string IncbinSource(const Plan& plan, const std::string& symbol, std::string_view blob) {
+std::string IncbinSource(const Plan& plan, const std::string& symbol, std::uint64_t blobSize,
+                         const std::string& blobHash) {
     const std::string file = AssemblerString(plan.blobPath);
     // one assembler line as a C++ literal piece
     auto line = [](const std::string& text) { return "    " + Quoted(text + "\n") + "\n"; };
     // the blob's size and hash inside the assembler text, where a cache of
     // preprocessed sources sees them too
-    const std::string mark = line("/* blob: " + std::to_string(blob.size()) + " bytes, hash " + Hash(blob) + " */");
-    std::string out = Banner(plan, "the scripts' bytes, from " + BlobFileName(plan.name, blob)) +
+    const std::string mark = line("/* blob: " + std::to_string(blobSize) + " bytes, hash " + blobHash + " */");
+    std::string out = Banner(plan, std::string(plan.package ? "the files'" : "the scripts'") + " bytes, from " +
+                                       HashedBlobName(plan.name, blobHash)) +
                       "// The assembler reads the blob into a read-only section under one symbol,\n"
                       "// followed by a zero byte; the compiler never sees the bytes.\n";
     out += "#if defined(__ELF__)\nasm(\n" + mark;
@@ -311,45 +382,25 @@ std::string IncbinSource(const Plan& plan, const std::string& symbol, std::strin
 
 // ---- NAME.data.c: the blob as C string literals ------------------------------------
 
-// C, not C++: an array exactly as long as its literal, without the zero,
-// is valid C. Rows of kRowBytes bytes, each one concatenation of pieces
-// of at most kPieceBytes, then a tail whose literal's own zero is the
-// blob's closing zero, so no array is ever empty.
+// Appends `bytes` as literal pieces of at most kPieceBytes, a line each
+// behind `indent`; "" for none.
+void AppendPieces(std::string* out, std::string_view bytes, const char* indent) {
+    if (bytes.empty()) *out += indent, *out += "\"\"\n";
+    for (std::size_t at = 0; at < bytes.size(); at += kPieceBytes) {
+        *out += indent;
+        *out += '"';
+        AppendEscaped(out, bytes.substr(at, kPieceBytes));
+        *out += "\"\n";
+    }
+}
+
 std::string MsvcSource(const Plan& plan, const std::string& symbol, std::string_view blob) {
-    const std::size_t rows = blob.size() / kRowBytes;
+    MsvcWriter writer(plan, symbol, blob.size());
     std::string out;
     out.reserve(blob.size() * 2 + 4096);
-    out += "/* Generated by " + std::string(frontend::kProgram) + " for the library " + plan.name + ": the scripts' bytes. Do not edit. */\n";
-    out += "/* blob: " + std::to_string(blob.size()) + " bytes, hash " + Hash(blob) + " */\n";
-    out += "/* rows fill their arrays exactly, without a terminating zero: valid C, and\n"
-           "   no cause for that compiler's warning */\n";
-    out += "#if defined(_MSC_VER)\n#pragma warning(disable : 4295)\n#endif\n\n";
-    out += "struct " + symbol + "_rows {\n";
-    if (rows > 0) out += "    char rows[" + std::to_string(rows) + "][" + std::to_string(kRowBytes) + "];\n";
-    out += "    char tail[" + std::to_string(blob.size() - rows * kRowBytes + 1) + "];\n";
-    out += "};\n";
-    // declared before it is defined, as a symbol other files read
-    out += "extern const struct " + symbol + "_rows " + symbol + ";\n";
-    out += "const struct " + symbol + "_rows " + symbol + " = {\n";
-    auto pieces = [&](std::string_view bytes, const char* indent) {
-        if (bytes.empty()) out += indent, out += "\"\"\n";
-        for (std::size_t at = 0; at < bytes.size(); at += kPieceBytes) {
-            out += indent;
-            out += '"';
-            AppendEscaped(&out, bytes.substr(at, kPieceBytes));
-            out += "\"\n";
-        }
-    };
-    if (rows > 0) {
-        out += "    {\n";
-        for (std::size_t r = 0; r < rows; ++r) {
-            pieces(blob.substr(r * kRowBytes, kRowBytes), "        ");
-            out += "        ,\n";
-        }
-        out += "    },\n";
-    }
-    pieces(blob.substr(rows * kRowBytes), "    ");
-    out += "};\n";
+    writer.Begin(Hash(blob), &out);
+    writer.Add(blob, &out);
+    writer.End(&out);
     return out;
 }
 
@@ -407,7 +458,105 @@ std::string BlobSymbol(const Plan& plan, const std::vector<Script>& scripts, std
     return symbol + Hash(key).substr(0, 16);
 }
 
-std::string BlobFileName(const std::string& name, std::string_view blob) { return name + "." + Hash(blob) + ".bin"; }
+BlobHash::BlobHash(std::uint64_t size) : a_(0x9e3779b97f4a7c15ull ^ size), b_(0xc2b2ae3d27d4eb4full + size) {}
+
+namespace {
+std::uint64_t Mix(std::uint64_t h, std::uint64_t w, std::uint64_t k) {
+    h = (h ^ w) * k;
+    return h ^ (h >> 29);
+}
+}  // namespace
+
+// Two lanes over little-endian 8-byte words, each multiplied and folded;
+// the last, short word and the other lane close each.
+void BlobHash::Word(std::uint64_t w) {
+    a_ = Mix(a_, w, 0xff51afd7ed558ccdull);
+    b_ = Mix(b_, w ^ 0x5bd1e9955bd1e995ull, 0xc4ceb9fe1a85ec53ull);
+}
+
+void BlobHash::Add(std::string_view bytes) {
+    // the little-endian word at `p`: one load where the machine is little-endian
+    auto word = [](const unsigned char* p) {
+        std::uint64_t w;
+        std::memcpy(&w, p, 8);
+        if constexpr (std::endian::native == std::endian::big) {
+            std::uint64_t swapped = 0;
+            for (int k = 0; k < 8; ++k, w >>= 8) swapped = (swapped << 8) | (w & 0xff);
+            w = swapped;
+        }
+        return w;
+    };
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    std::size_t n = bytes.size();
+    while (held_ > 0 && n > 0) {
+        pending_[held_++] = *p++, --n;
+        if (held_ == 8) Word(word(pending_)), held_ = 0;
+    }
+    for (; n >= 8; p += 8, n -= 8) Word(word(p));
+    for (; n > 0; --n) pending_[held_++] = *p++;
+}
+
+std::string BlobHash::Hex() const {
+    std::uint64_t w = 0;
+    for (std::size_t k = held_; k > 0; --k) w = (w << 8) | pending_[k - 1];
+    std::uint64_t a = Mix(Mix(a_, w, 0xff51afd7ed558ccdull), b_, 0x9e3779b97f4a7c15ull);
+    std::uint64_t b = Mix(Mix(b_, w, 0xc4ceb9fe1a85ec53ull), a, 0xff51afd7ed558ccdull);
+    static const char hex[] = "0123456789abcdef";
+    std::string out;
+    for (std::uint64_t lane : {a, b})
+        for (int shift = 60; shift >= 0; shift -= 4) out += hex[(lane >> shift) & 15];
+    return out;
+}
+
+// C, not C++: an array exactly as long as its literal, without the zero,
+// is valid C. Rows of kRowBytes bytes, each one concatenation of pieces
+// of at most kPieceBytes, then a tail whose literal's own zero is the
+// blob's closing zero, so no array is ever empty.
+MsvcWriter::MsvcWriter(const Plan& plan, std::string symbol, std::uint64_t size)
+    : plan_(plan), symbol_(std::move(symbol)), size_(size), rows_(size / kRowBytes) {}
+
+void MsvcWriter::Begin(std::string_view hash, std::string* out) const {
+    const std::string& symbol = symbol_;
+    *out += "/* Generated by " + std::string(frontend::kProgram) + " for the library " + plan_.name + ": the " +
+            (plan_.package ? "files'" : "scripts'") + " bytes. Do not edit. */\n";
+    *out += "/* blob: " + std::to_string(size_) + " bytes, hash " + std::string(hash) + " */\n";
+    *out += "/* rows fill their arrays exactly, without a terminating zero: valid C, and\n"
+            "   no cause for that compiler's warning */\n";
+    *out += "#if defined(_MSC_VER)\n#pragma warning(disable : 4295)\n#endif\n\n";
+    *out += "struct " + symbol + "_rows {\n";
+    if (rows_ > 0) *out += "    char rows[" + std::to_string(rows_) + "][" + std::to_string(kRowBytes) + "];\n";
+    *out += "    char tail[" + std::to_string(size_ - rows_ * kRowBytes + 1) + "];\n";
+    *out += "};\n";
+    // declared before it is defined, as a symbol other files read
+    *out += "extern const struct " + symbol + "_rows " + symbol + ";\n";
+    *out += "const struct " + symbol + "_rows " + symbol + " = {\n";
+}
+
+void MsvcWriter::Add(std::string_view bytes, std::string* out) {
+    while (!bytes.empty()) {
+        std::size_t take = std::min(bytes.size(), kRowBytes - row_.size());
+        row_.append(bytes.data(), take);
+        bytes.remove_prefix(take);
+        // Invariant: a full row_ while rows remain is written out at once,
+        // so what is left at the end is the tail, shorter than a row.
+        if (row_.size() == kRowBytes && rowsDone_ < rows_) {
+            if (rowsDone_ == 0) *out += "    {\n";
+            AppendPieces(out, row_, "        ");
+            *out += "        ,\n";
+            if (++rowsDone_ == rows_) *out += "    },\n";
+            row_.clear();
+        }
+    }
+}
+
+void MsvcWriter::End(std::string* out) {
+    AppendPieces(out, row_, "    ");
+    *out += "};\n";
+    row_.clear();
+}
+std::string HashedBlobName(const std::string& name, const std::string& hash) { return name + "." + hash + ".bin"; }
+
+std::string BlobFileName(const std::string& name, std::string_view blob) { return HashedBlobName(name, Hash(blob)); }
 
 std::vector<File> Sources(const Plan& plan, const std::vector<Script>& scripts, std::string_view blob) {
     std::vector<File> files;
@@ -415,10 +564,21 @@ std::vector<File> Sources(const Plan& plan, const std::vector<Script>& scripts, 
     files.push_back({plan.name + ".table.cpp", TableSource(plan, scripts, blob.size())});
     const std::string symbol = BlobSymbol(plan, scripts, blob.size());
     if (plan.format == DataFormat::Incbin)
-        files.push_back({plan.name + ".data.cpp", IncbinSource(plan, symbol, blob)});
+        files.push_back({plan.name + ".data.cpp", IncbinSource(plan, symbol, blob.size(), Hash(blob))});
     else
         files.push_back({plan.name + ".data.c", MsvcSource(plan, symbol, blob)});
     return files;
+}
+
+std::vector<File> StreamedSources(const Plan& plan, const std::vector<Script>& files, std::uint64_t blobSize,
+                                 const std::string& blobHash) {
+    std::vector<File> sources;
+    sources.push_back({plan.name + ".h", ConsumerHeader(plan)});
+    sources.push_back({plan.name + ".table.cpp", TableSource(plan, files, blobSize)});
+    if (plan.format == DataFormat::Incbin)
+        sources.push_back(
+            {plan.name + ".data.cpp", IncbinSource(plan, BlobSymbol(plan, files, blobSize), blobSize, blobHash)});
+    return sources;
 }
 
 }  // namespace library

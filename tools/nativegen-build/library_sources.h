@@ -55,6 +55,7 @@ struct Plan {
     DataFormat format;
     std::string blobPath;   // Incbin: the blob's absolute path, as .incbin names it (UTF-8): its
                             // folder, then BlobFileName
+    bool package = false;   // a package: names are paths (UTF-8), and the header has list()
 };
 
 // A file to write: its name below the output directory and its content.
@@ -86,10 +87,60 @@ std::string Hash(std::string_view bytes);
 // The blob's file name: NAME.<its hash>.bin.
 std::string BlobFileName(const std::string& name, std::string_view blob);
 
+// The same for a blob whose hash (Hash's, BlobHash's) is `hash`.
+std::string HashedBlobName(const std::string& name, const std::string& hash);
+
 // Every file of the library but the blob: NAME.h, NAME.table.cpp and the
 // data source, in that order. `scripts` lie in `blob` in order, back to back. The caller
 // owns the result. `plan.nameSpace` must be valid.
 std::vector<File> Sources(const Plan& plan, const std::vector<Script>& scripts, std::string_view blob);
+
+// Every file of the library but the blob and, for Msvc, the data (which
+// MsvcWriter makes from the blob as it is read): NAME.h, NAME.table.cpp
+// and, for Incbin, NAME.data.cpp, in that order; for a package
+// (`plan.package`) or the scripts. A package's `files` are in byte order
+// of their names, no name twice. They lie in the blob in order, back to
+// back; `blobSize` and `blobHash` (BlobHash's) say what the blob holds.
+// The caller owns the result. `plan.nameSpace` must be valid.
+std::vector<File> StreamedSources(const Plan& plan, const std::vector<Script>& files, std::uint64_t blobSize,
+                                 const std::string& blobHash);
+
+// The hash that marks a blob's content in its data source, taken over
+// the blob's bytes as they come, in order: the same for any split into
+// pieces. `size` is the blob's whole length. Not for security.
+class BlobHash {
+public:
+    explicit BlobHash(std::uint64_t size);
+    void Add(std::string_view bytes);
+    // 32 hex digits; the bytes added must be `size` in all.
+    std::string Hex() const;
+
+private:
+    void Word(std::uint64_t word);
+    std::uint64_t a_, b_;
+    unsigned char pending_[8];
+    std::size_t held_ = 0;  // bytes in pending_, fewer than 8
+};
+
+// The Msvc data source written as the blob's bytes come, never holding
+// more than a row of them: Begin, Add for each run of bytes in order, End.
+// The text goes to `out` (appended), for the caller to write out.
+class MsvcWriter {
+public:
+    // `symbol` is BlobSymbol's for the plan and the entries.
+    MsvcWriter(const Plan& plan, std::string symbol, std::uint64_t size);
+    // The text before the bytes, which names the blob's `hash` (BlobHash's).
+    void Begin(std::string_view hash, std::string* out) const;
+    void Add(std::string_view bytes, std::string* out);
+    // The tail and the close.
+    void End(std::string* out);
+
+private:
+    const Plan& plan_;
+    std::string symbol_;
+    std::uint64_t size_, rows_, rowsDone_ = 0;
+    std::string row_;  // the bytes of the row being filled
+};
 
 // The Msvc data source's limits: no literal piece longer than kPieceBytes
 // bytes, and kRowBytes bytes (kPiecesPerRow pieces) in one concatenation.

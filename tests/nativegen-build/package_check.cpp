@@ -1,0 +1,36 @@
+// A package library written back out, for package_check.py to compare
+// with the tree: every entry (its name, size and bytes), then list() of
+// every folder its names hold and of folders it does not hold. find()
+// must give each entry by its name; the count must agree.
+//
+//   package_check OUT
+#include <cstdio>
+#include <set>
+#include <string>
+
+#include "pkg.h"
+
+int main(int argc, char** argv) {
+    std::FILE* out = argc == 2 ? std::fopen(argv[1], "wb") : nullptr;
+    if (!out) return 2;
+    int failures = pkg::count() != pkg::all().size() || pkg::find("no/such.js") || pkg::find("lib") ||
+                   !pkg::list("package.json").empty() || !pkg::list("no/such").empty();
+    std::set<std::string> folders{""};
+    for (const pkg::entry& e : pkg::all()) {
+        std::string name = e.name;
+        failures += pkg::find(name) != &e;
+        std::fprintf(out, "F %s\n%zu\n", e.name, e.size);
+        std::fwrite(e.data, 1, e.size, out);
+        std::fputc('\n', out);
+        for (std::size_t slash = name.find('/'); slash != std::string::npos; slash = name.find('/', slash + 1))
+            folders.insert(name.substr(0, slash));
+    }
+    for (const std::string& folder : folders) {
+        pkg::names names = pkg::list(folder);
+        failures += folder.empty() ? names.empty() : pkg::list(folder + "/").begin() != names.begin();
+        std::fprintf(out, "L %s\n%zu\n", folder.c_str(), names.size());
+        for (std::string_view name : names) std::fprintf(out, "%.*s\n", static_cast<int>(name.size()), name.data());
+    }
+    std::fprintf(out, "E %d\n", failures);
+    return std::fclose(out) == 0 && failures == 0 ? 0 : 1;
+}
