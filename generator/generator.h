@@ -37,6 +37,9 @@ struct RunWatcher {
     // A script's two lines were made: its full path, its module name and
     // the bytes its array holds (`data` null when the braces are empty).
     virtual void Emitted(TextValue path, TextValue name, const unsigned char* data, std::size_t count) = 0;
+    // The folder `path` was not entered: it is the same folder as
+    // `ancestor` (trailing backslash included), which is being walked.
+    virtual void NotEntered(TextValue path, TextValue ancestor) = 0;
 
 protected:
     ~RunWatcher() = default;
@@ -51,7 +54,8 @@ extern RunWatcher* Watcher;
 [[noreturn]] void GeneratorMain(void (*exitHook)() = ReleaseGlobals);
 
 // Visits `directory` and every directory below it, depth first, files
-// before subdirectories, handing each file that matches the pattern and
+// before subdirectories (never one that is the same folder, by identity, as
+// one on the path from the top call to it), handing each file that matches the pattern and
 // meets the attribute mask to EmitEntry. A backslash is added to the
 // caller's directory variable when it lacks one. Defaults when not given:
 // the pattern "*.js" (stored in the caller's variable) and mask 39.

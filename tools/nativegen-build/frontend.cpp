@@ -100,6 +100,12 @@ public:
             Problem(file, "it cannot be read: embedded with empty braces");
     }
 
+    void NotEntered(TextValue path, TextValue ancestor) override {
+        std::string above(ancestor);
+        above.pop_back();  // the walk's own trailing backslash
+        Problem(path, "the same folder as " + ShownPath(above) + ", which holds it: not entered");
+    }
+
     // Every file and directory the walk read, for the depfile.
     const std::set<std::string>& Inputs() const { return inputs_; }
     const std::vector<std::string>& Problems() const { return problems_; }
