@@ -217,35 +217,3 @@ TEST_F(GeneratorTest, ManyEntriesInOneDirectory) {
     EXPECT_NE(header.find(Pair("many\\m9.js", "9") + Pair("many\\m90.js", "90")), std::string::npos)
         << "sorted as names, not as numbers";
 }
-
-TEST_F(GeneratorTest, FoldersLinkedToAnAncestorAreNotEntered) {
-    struct Row {
-        const char* what;
-        std::vector<std::pair<const char*, const char*>> links;  // link -> target
-        std::vector<std::pair<const char*, const char*>> scripts;  // in the header's order
-    };
-    const std::vector<std::pair<const char*, const char*>> plain = {{"top.js", "T"}, {"s\\x.js", "X"}, {"t\\y.js", "Y"}};
-    const std::vector<Row> rows = {
-        {"no link", {}, plain},
-        {"one link up", {{"s/a", ".."}}, plain},
-        {"two links up", {{"s/a", ".."}, {"s/b", ".."}}, plain},
-        {"three links up", {{"s/a", ".."}, {"s/b", ".."}, {"s/c", "."}}, plain},
-        {"a link to a sibling", {{"s/sib", "../t"}},
-         {{"top.js", "T"}, {"s\\x.js", "X"}, {"s\\sib\\y.js", "Y"}, {"t\\y.js", "Y"}}},
-        {"a sibling that links up", {{"s/sib", "../t"}, {"t/up", "../s"}},
-         {{"top.js", "T"}, {"s\\x.js", "X"}, {"s\\sib\\y.js", "Y"}, {"t\\y.js", "Y"}, {"t\\up\\x.js", "X"}}},
-    };
-    for (const Row& row : rows) {
-        for (const fs::path& entry : fs::directory_iterator(tree_.path())) fs::remove_all(entry);
-        std::string expected;
-        for (const auto& [relative, bytes] : row.scripts) expected += Pair(relative, bytes);
-        for (const auto& [relative, bytes] : plain) tree_.Write(test::ReplaceAllOf(relative, "\\", "/"), bytes);
-        for (const auto& [link, target] : row.links) {
-            std::error_code error;
-            fs::create_directory_symlink(target, tree_.path() / link, error);
-            if (error) GTEST_SKIP() << "no folder links here: " << error.message();
-        }
-        EXPECT_EQ(Run(), 0) << row.what;
-        EXPECT_EQ(Header(), expected) << row.what;
-    }
-}

@@ -141,41 +141,5 @@ TEST_F(FrontEndTest, BadInputNamesThePathAndChangesNothing) {
     EXPECT_EQ(ReadAll(FromUtf8(header)), before);
 }
 
-TEST_F(FrontEndTest, FoldersLinkedToAnAncestorAreNamedAndNotEntered) {
-    struct Row {
-        const char* what;
-        std::vector<std::pair<const char*, const char*>> links;  // link -> target
-        std::vector<const char*> named;                          // the links a warning names
-    };
-    const std::vector<Row> rows = {
-        {"one link up", {{"lib/up", ".."}}, {"lib/up"}},
-        {"two links up", {{"lib/up", ".."}, {"lib/deep/top", "../.."}}, {"lib/up", "lib/deep/top"}},
-        {"three links up", {{"lib/up", ".."}, {"lib/deep/top", "../.."}, {"sp ace/self", "."}},
-         {"lib/up", "lib/deep/top", "sp ace/self"}},
-        {"a link to a sibling", {{"lib/sib", "../sp ace"}}, {}},
-    };
-    for (const Row& row : rows) {
-        for (const auto& [link, target] : row.links) {
-            std::error_code error;
-            fs::create_directory_symlink(target, tree / link, error);
-            if (error) GTEST_SKIP() << "no folder links here: " << error.message();
-        }
-        std::string expected = Standing(), errors;
-        fs::remove(FromUtf8(header));
-        EXPECT_EQ(Build({Utf8(tree), header}, &errors), 0) << row.what << ": " << errors;
-        EXPECT_EQ(ReadAll(FromUtf8(header)), expected) << row.what;
-        std::size_t warnings = 0;
-        for (std::size_t at = 0; (at = errors.find("not entered", at)) != std::string::npos; ++at) ++warnings;
-        EXPECT_EQ(warnings, row.named.size()) << row.what << ": " << errors;
-        for (const char* link : row.named)
-            EXPECT_NE(errors.find("warning: " + Utf8(tree / link) + ": the same folder as"), std::string::npos)
-                << row.what << ": " << errors;
-        // with --strict, an error, and the header as it was
-        EXPECT_EQ(Build({Utf8(tree), header, "--strict"}, &errors), row.named.empty() ? 0 : 1) << row.what;
-        EXPECT_EQ(ReadAll(FromUtf8(header)), expected) << row.what;
-        for (const auto& [link, target] : row.links) fs::remove(tree / link);
-    }
-}
-
 }  // namespace
 }  // namespace test
