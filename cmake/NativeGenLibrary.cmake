@@ -15,7 +15,8 @@
 #
 # The front end (nativegen-build) walks the tree as the generator does and
 # writes the library's sources into OUTPUT_DIR (nativegen-libraries/<target>
-# in the current build directory by default), each only when its content
+# in the current build directory by default; a relative one is taken from
+# the current build directory), each only when its content
 # changes: a change to the tree rebuilds this library's data and table,
 # and never a consumer. It runs as the header's rule does (with Ninja when
 # its depfile says a script or directory changed; with other generators
@@ -116,7 +117,7 @@ function(nativegen_add_library target)
   if(NOT ARG_OUTPUT_DIR)
     set(ARG_OUTPUT_DIR "${CMAKE_CURRENT_BINARY_DIR}/nativegen-libraries/${target}")
   endif()
-  get_filename_component(out "${ARG_OUTPUT_DIR}" ABSOLUTE)
+  get_filename_component(out "${ARG_OUTPUT_DIR}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_BINARY_DIR}")
   file(MAKE_DIRECTORY "${out}")
   set(header "${out}/${target}.h")
   set(table "${out}/${target}.table.cpp")

@@ -3,6 +3,7 @@
 // its answers to bad input.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -139,6 +140,28 @@ TEST_F(FrontEndTest, BadInputNamesThePathAndChangesNothing) {
     EXPECT_EQ(Build({Utf8(dir.path() / "clash"), header}, &errors), 1);
     EXPECT_NE(errors.find("native.h: cannot be written"), std::string::npos) << errors;
     EXPECT_EQ(ReadAll(FromUtf8(header)), before);
+}
+
+TEST_F(FrontEndTest, ABlobPathKeepsAFolderNameEndingInABackslash) {
+    if (kWindowsBuild) GTEST_SKIP() << "a backslash is a separator on Windows";
+    // "out" holds another library of the same name: the data must not take its blob
+    dir.Write("other/a.js", "the other library's bytes");
+    dir.Write("mine/a.js", "this library's own bytes");
+    struct Row {
+        const char* what;
+        std::string output;  // as given, from the work directory
+    };
+    const std::vector<Row> rows = {{"absolute", Utf8(dir.path() / "out\\")}, {"relative", "../out\\"}};
+    for (const Row& row : rows) {
+        ASSERT_EQ(Build({Utf8(dir.path() / "other"), Utf8(dir.path() / "out"), "--library", "x"}), 0);
+        ASSERT_EQ(Build({Utf8(dir.path() / "mine"), row.output, "--library", "x"}), 0) << row.what;
+        fs::path object = dir.path() / "x.o";
+        std::string compile = "c++ -c -o '" + object.string() + "' '" + (dir.path() / "out\\" / "x.data.cpp").string() + "'";
+        ASSERT_EQ(std::system(compile.c_str()), 0) << row.what << ": " << compile;
+        std::string bytes = ReadAll(object);
+        EXPECT_NE(bytes.find("this library's own bytes"), std::string::npos) << row.what;
+        EXPECT_EQ(bytes.find("the other library's bytes"), std::string::npos) << row.what;
+    }
 }
 
 }  // namespace

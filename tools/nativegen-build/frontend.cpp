@@ -281,11 +281,13 @@ bool LibraryName(const std::string& name) {
 // absolute here.
 std::string BlobPath(const Options& options, const fs::path& outDir) {
     const std::string& given = options.output;
-    bool absolute = given[0] == '/' || given[0] == '\\' ||
+    // a backslash ends a name where it is no separator (Linux): it stays
+    auto separator = [](char c) { return c == '/' || c == static_cast<char>(fs::path::preferred_separator); };
+    bool absolute = separator(given[0]) ||
                     (given.size() > 2 && std::isalpha(static_cast<unsigned char>(given[0])) && given[1] == ':' &&
                      (given[2] == '/' || given[2] == '\\'));
     std::string dir = absolute ? given : DepfilePath(outDir);
-    while (dir.size() > 1 && (dir.back() == '/' || dir.back() == '\\')) dir.pop_back();
+    while (dir.size() > 1 && separator(dir.back())) dir.pop_back();
     return dir + "/" + options.library + ".bin";
 }
 
