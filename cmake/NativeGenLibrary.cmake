@@ -22,6 +22,9 @@
 # its depfile says a script or directory changed; with other generators
 # on every build). No file name of the tree passes through CMake.
 #
+# The scripts' bytes together may not pass what links for the target
+# (docs/limits.md): the build stops before anything compiles, naming both.
+#
 # DATA picks how the bytes reach the object file: "incbin" (the assembler
 # reads the blob; GCC, Clang, MinGW) or "msvc" (C string literals within
 # that compiler's limits; needs C enabled). By default: "msvc" for MSVC
@@ -126,7 +129,26 @@ function(nativegen_add_library target)
   if(ARG_DATA STREQUAL "incbin")
     set(blob "${out}/${target}.bin")
   endif()
-  set(options --library ${target} --namespace ${ARG_NAMESPACE} --data ${ARG_DATA})
+  # what the data goes to, for the largest blob that links there (the
+  # front end refuses a larger one before anything compiles)
+  if(ARG_DATA STREQUAL "msvc")
+    set(form msvc)
+  elseif(APPLE)
+    set(form macho-arm64)
+    if("x86_64" IN_LIST CMAKE_OSX_ARCHITECTURES OR (NOT CMAKE_OSX_ARCHITECTURES AND
+                                                    CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64)$"))
+      set(form macho-x86_64)
+    endif()
+  elseif(WIN32 OR CYGWIN)
+    set(form coff)
+  elseif(CMAKE_SIZEOF_VOID_P EQUAL 8 AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
+    set(form elf-x86_64)
+  elseif(CMAKE_SIZEOF_VOID_P EQUAL 8 AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64|ARM64)$")
+    set(form elf-aarch64)
+  else()
+    set(form elf)
+  endif()
+  set(options --library ${target} --namespace ${ARG_NAMESPACE} --data ${ARG_DATA} --target ${form})
   if(ARG_STRICT)
     list(APPEND options --strict)
   endif()

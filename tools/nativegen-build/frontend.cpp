@@ -59,7 +59,8 @@ int Fail(const std::string& path, const std::string& why) {
 // whole. Library mode also keeps each script's name and bytes.
 class Collector final : public RunWatcher {
 public:
-    explicit Collector(bool keepBytes) : keepBytes_(keepBytes) {}
+    // Library mode keeps the bytes of the scripts up to `keepLimit` in all.
+    Collector(bool keepBytes, std::uint64_t keepLimit) : keepBytes_(keepBytes), keepLimit_(keepLimit) {}
 
     void Listed(TextValue directory) override {
         std::string dir(directory);
@@ -80,7 +81,9 @@ public:
         if (!fresh)
             Problem(file, "its module name \"" + first->first + "\" is " + ShownPath(first->second) +
                               "'s too: a lookup by name finds only that one");
-        if (keepBytes_) {
+        total_ += count;
+        /* past the limit the run is refused: the bytes are not kept */
+        if (keepBytes_ && total_ <= keepLimit_) {
             scripts_.push_back({name ? name : "", bytes_.size(), count});
             if (count) bytes_.append(reinterpret_cast<const char*>(data), count);
         }
@@ -113,6 +116,8 @@ public:
     // Library mode: each script's name and place in Bytes(), in header order.
     const std::vector<library::Script>& Scripts() const { return scripts_; }
     const std::string& Bytes() const { return bytes_; }
+    // The bytes of every script the walk emitted, kept or not.
+    std::uint64_t Total() const { return total_; }
 
 private:
     // A program path as the user's system writes it.
@@ -176,6 +181,8 @@ private:
     }
 
     bool keepBytes_;
+    std::uint64_t keepLimit_;
+    std::uint64_t total_ = 0;
     std::set<std::string> inputs_;
     std::map<std::string, std::string> names_;  // module name -> the first script's path
     std::vector<std::string> problems_;
@@ -338,6 +345,7 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
                              : a == "--library"   ? &options->library
                              : a == "--namespace" ? &options->nameSpace
                              : a == "--data"      ? &options->data
+                             : a == "--target"    ? &options->target
                                                   : nullptr;
         if (value) {
             if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
@@ -361,12 +369,18 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
         *why = "expected a script root and an output";
         return false;
     }
-    if (options->library.empty() && (!options->nameSpace.empty() || options->data != "incbin")) {
-        *why = "--namespace and --data go with --library";
+    if (options->library.empty() && (!options->nameSpace.empty() || options->data != "incbin" ||
+                                     options->target != "any")) {
+        *why = "--namespace, --data and --target go with --library";
         return false;
     }
     if (options->data != "incbin" && options->data != "msvc") {
         *why = "--data takes incbin or msvc, not " + options->data;
+        return false;
+    }
+    if (std::uint64_t limit; !library::BlobLimit(options->target, &limit)) {
+        *why = "--target takes elf-x86_64, elf-aarch64, elf, coff, msvc, macho-x86_64, macho-arm64 or any, not " +
+               options->target;
         return false;
     }
     options->root = positional[0];
@@ -433,7 +447,9 @@ int Run(const Options& options) {
                                       "new file)");
     }
 
-    Collector collector(!options.library.empty());
+    std::uint64_t limit = 0;  // the most bytes a library's data can hold for its target
+    library::BlobLimit(options.target, &limit);
+    Collector collector(!options.library.empty(), limit);
     Watcher = &collector;
     SetWalkRoot(root.c_str());
     TextValue start = CopyText(root.c_str());
@@ -449,6 +465,13 @@ int Run(const Options& options) {
         return Fail(Utf8(output), "not written, for the problems above (" +
                                       std::to_string(collector.Problems().size()) + ")");
     }
+
+    // a blob past what links for the target is refused before anything compiles
+    if (!options.library.empty() && collector.Total() > limit)
+        return Fail(Utf8(outDir / FsPath(options.library + ".bin")),
+                    "the scripts come to " + std::to_string(collector.Total()) + " bytes, past the " +
+                        std::to_string(limit) + " bytes a library's data can hold for " + options.target +
+                        ": nothing was written");
 
     // the depfile first: a run that fails on it leaves the header as it was
     if (!depfile.empty() && !PutIfChanged(depfile, DepfileText(made, collector.Inputs(), depfile), &why))
@@ -487,6 +510,7 @@ void Main(int argc, char** argv) {
                      "usage: nativegen-build ROOT HEADER [--depfile FILE [--depfile-target FILE]] [--strict]\n"
                      "                       [--safe-identifiers]\n"
                      "       nativegen-build ROOT DIR --library NAME [--namespace NS] [--data incbin|msvc]\n"
+                     "                       [--target elf-x86_64|elf-aarch64|elf|coff|msvc|macho-x86_64|macho-arm64]\n"
                      "                       [--depfile FILE [--depfile-target FILE]] [--strict]\n",
                      why.c_str());
     finished = true;

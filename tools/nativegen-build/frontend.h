@@ -20,6 +20,7 @@ struct Options {
     std::string library;       // the library's name; empty: a header
     std::string nameSpace;     // the library's namespace; empty: its name
     std::string data = "incbin";  // how the library holds the bytes: incbin or msvc
+    std::string target = "any";   // what the library's data goes to, for its size limit
     bool strict = false;       // scripts not embedded whole fail the run
     bool safeIdentifiers = false;
 };
