@@ -256,8 +256,8 @@ std::int32_t CommitPendingFile(PendingFile* file) {
     if (file->inPlace) return closed && !file->failed ? 1 : 0;
     bool same = closed && !file->failed && file->onlyIfChanged &&
                 HoldsSame(file->target, nullptr, 0, file->temporary);
-    bool placed = closed && !file->failed && !same && PutInPlace(file);
-    if (!placed) platform::RemoveFile(file->temporary);  // gone already when it was put in place or copied
+    bool placed = closed && !file->failed && !same && PutInPlace(file);  // which leaves no new file behind
+    if (!placed) platform::RemoveFile(file->temporary);
     Unwatch(file);
     return placed || same ? 1 : 0;
 }
