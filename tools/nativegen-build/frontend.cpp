@@ -198,11 +198,12 @@ private:
 
 // Can Ninja, and Make, read `path` back from a depfile? Besides what
 // DepfileName escapes, their file names hold only these bytes, and a name
-// may not end in ":".
+// may not end in ":". ("=" and "%" would make Make read a name's empty
+// rule as a variable or a pattern rule.)
 bool Nameable(std::string_view path) {
     if (!path.empty() && path.back() == ':') return false;  // read as the end of a target, escaped or not
     for (unsigned char c : path)
-        if (c < 0x80 && !std::isalnum(c) && !std::strchr(" #$!%()+,-./:=@[]_{}~", c)) return false;
+        if (c < 0x80 && !std::isalnum(c) && !std::strchr(" #$!()+,-./:@[]_{}~", c)) return false;
     return true;
 }
 
