@@ -467,7 +467,7 @@ std::uint64_t BlobLimit(const Options& options) {
 bool WithinLimit(const Options& options, const library::Request& request, std::uint64_t total, Failure* failure) {
     std::uint64_t limit = BlobLimit(options);
     if (total <= limit) return true;
-    *failure = {Utf8(request.folder / FsPath(options.library + ".bin")),
+    *failure = {Utf8(request.folder),
                 std::string(request.package ? "the files" : "the scripts") + " come to " + std::to_string(total) +
                     " bytes, past the " + std::to_string(limit) + " bytes a library's data can hold for " +
                     options.target + ": nothing was written"};
