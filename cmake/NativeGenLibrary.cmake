@@ -1,8 +1,8 @@
 # A tree of scripts as a static library.
 #
 #   nativegen_add_library(<target> SCRIPT_ROOT <dir> [FILES <glob>... [EXCLUDE <glob>...]]
-#                         [NAMESPACE <ns>] [STRICT] [OUTPUT_DIR <dir>] [DATA incbin|msvc]
-#                         [BUILDER <executable path or target>])
+#                         [NAMESPACE <ns>] [STRICT] [COMPRESS [<level>]] [OUTPUT_DIR <dir>]
+#                         [DATA incbin|msvc] [BUILDER <executable path or target>])
 #
 # makes the STATIC library <target> holding every script the generator
 # takes from the tree, and the header "<target>.h" through which a
@@ -28,6 +28,13 @@
 # a folder, "**" crosses folders, a glob without "/" matches the file's
 # own name at any depth; ASCII case is ignored.
 #
+# COMPRESS stores each file as a zstd frame of its own (level 1 to 22, 9
+# by default) where that saves a tenth, as it is otherwise; <ns>::read()
+# gives any entry's bytes, and e.data is null for a compressed one
+# (docs/compression.md). The library links zstd for its consumers: the
+# zstd CMake package or pkg-config's libzstd, and without either the
+# configure stops.
+#
 # DATA picks how the bytes reach the object file: "incbin" (the assembler
 # reads the blob; GCC, Clang, MinGW) or "msvc" (C string literals within
 # that compiler's limits; needs C enabled). By default: "msvc" for MSVC
@@ -37,8 +44,60 @@
 
 include_guard(GLOBAL)
 
+# Sets <var> to the target that links zstd (the `zstd` CMake package, or
+# `pkg-config libzstd`), for `who`; stops the configure, saying what to
+# install, when neither is there. A cross build looks in its own root
+# alone, never at the host's.
+function(_nativegen_zstd var who)
+  if(NOT TARGET zstd::libzstd_shared AND NOT TARGET zstd::libzstd_static AND NOT TARGET PkgConfig::nativegen_zstd)
+    if(CMAKE_CROSSCOMPILING)
+      find_package(zstd CONFIG QUIET ONLY_CMAKE_FIND_ROOT_PATH)
+    else()
+      find_package(zstd CONFIG QUIET)
+    endif()
+    if(NOT zstd_FOUND)
+      find_package(PkgConfig QUIET)
+      if(PKG_CONFIG_FOUND)
+        pkg_check_modules(nativegen_zstd QUIET IMPORTED_TARGET GLOBAL libzstd)
+      endif()
+    endif()
+  endif()
+  if(TARGET zstd::libzstd_shared AND NOT MINGW)
+    set(${var} zstd::libzstd_shared PARENT_SCOPE)
+  elseif(TARGET zstd::libzstd_static)
+    set(${var} zstd::libzstd_static PARENT_SCOPE)
+  elseif(TARGET zstd::libzstd_shared)
+    set(${var} zstd::libzstd_shared PARENT_SCOPE)
+  elseif(TARGET PkgConfig::nativegen_zstd)
+    set(${var} PkgConfig::nativegen_zstd PARENT_SCOPE)
+  else()
+    message(FATAL_ERROR "${who} needs zstd, and neither the zstd CMake package nor pkg-config's libzstd "
+                        "was found: install it (Debian and Ubuntu: apt-get install libzstd-dev; for the "
+                        "MinGW cross build: .ci/zstd-mingw), or point CMAKE_PREFIX_PATH at it")
+  endif()
+endfunction()
+
 function(nativegen_add_library target)
-  cmake_parse_arguments(ARG "STRICT" "SCRIPT_ROOT;NAMESPACE;OUTPUT_DIR;DATA;BUILDER" "FILES;EXCLUDE" ${ARGN})
+  # COMPRESS takes an optional level: taken out before the rest is parsed
+  set(arguments ${ARGN})
+  set(compress "")
+  list(FIND arguments COMPRESS at)
+  if(at GREATER_EQUAL 0)
+    list(REMOVE_AT arguments ${at})
+    set(compress 9)
+    list(LENGTH arguments count)
+    if(at LESS count)
+      list(GET arguments ${at} level)
+      if(level MATCHES "^[0-9]+$")
+        if(level LESS 1 OR level GREATER 22)
+          message(FATAL_ERROR "nativegen_add_library: COMPRESS takes a level from 1 to 22, not ${level}")
+        endif()
+        set(compress ${level})
+        list(REMOVE_AT arguments ${at})
+      endif()
+    endif()
+  endif()
+  cmake_parse_arguments(ARG "STRICT" "SCRIPT_ROOT;NAMESPACE;OUTPUT_DIR;DATA;BUILDER" "FILES;EXCLUDE" ${arguments})
   if(ARG_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "nativegen_add_library: unknown arguments: ${ARG_UNPARSED_ARGUMENTS}")
   endif()
@@ -121,6 +180,10 @@ function(nativegen_add_library target)
     message(FATAL_ERROR "nativegen_add_library: DATA is incbin or msvc, not \"${ARG_DATA}\"")
   endif()
 
+  if(compress)
+    _nativegen_zstd(zstd "nativegen_add_library(${target} COMPRESS)")
+  endif()
+
   _nativegen_builder(builder nativegen_add_library "${ARG_BUILDER}" "")
   _nativegen_resolve(${builder} builder_file builder_depend run)
 
@@ -135,6 +198,9 @@ function(nativegen_add_library target)
   set(options --library ${target} --namespace ${ARG_NAMESPACE} --data ${ARG_DATA})
   if(ARG_STRICT)
     list(APPEND options --strict)
+  endif()
+  if(compress)
+    list(APPEND options --compress=${compress})
   endif()
   foreach(kind FILES EXCLUDE)
     string(TOLOWER "--${kind}" option)
@@ -152,6 +218,10 @@ function(nativegen_add_library target)
   target_include_directories(${target} PUBLIC "$<BUILD_INTERFACE:${out}>")
   target_compile_features(${target} PUBLIC cxx_std_17)
   set_target_properties(${target} PROPERTIES LINKER_LANGUAGE CXX)
+  if(compress)
+    # the table's read() decompresses: the consumer links zstd with it
+    target_link_libraries(${target} PUBLIC ${zstd})
+  endif()
   if(ARG_DATA STREQUAL "incbin")
     # the assembler reads the blob: with GCC, outside link-time optimisation,
     # which would keep the assembler's symbol from the linker

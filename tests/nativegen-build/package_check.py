@@ -44,6 +44,13 @@ TREE = {
 }
 
 
+def COMPILERS(source):
+    """The configure options of each compiler's consumer build."""
+    return {"gcc": ["-DCMAKE_C_COMPILER=gcc", "-DCMAKE_CXX_COMPILER=g++"],
+            "clang": ["-DCMAKE_C_COMPILER=clang-14", "-DCMAKE_CXX_COMPILER=clang++-14"],
+            "mingw": ["-DCMAKE_TOOLCHAIN_FILE=" + os.path.join(source, "cmake", "mingw-w64.cmake")]}
+
+
 def fail(message):
     print("package_check: " + message, file=sys.stderr)
     sys.exit(1)
@@ -152,9 +159,7 @@ def main():
     make_tree(root)
     files = expected_files(root)
 
-    compilers = {"gcc": ["-DCMAKE_C_COMPILER=gcc", "-DCMAKE_CXX_COMPILER=g++"],
-                 "clang": ["-DCMAKE_C_COMPILER=clang-14", "-DCMAKE_CXX_COMPILER=clang++-14"],
-                 "mingw": ["-DCMAKE_TOOLCHAIN_FILE=" + os.path.join(args.source, "cmake", "mingw-w64.cmake")]}
+    compilers = COMPILERS(args.source)
     if args.compiler == "clang" and not shutil.which("clang++-14"):
         print("clang++-14 is not installed: skipped")
         return

@@ -86,10 +86,7 @@ public:
         if (!fresh)
             Problem(file, "its module name \"" + first->first + "\" is " + ShownPath(first->second) +
                               "'s too: a lookup by name finds only that one");
-        if (blob_) {
-            scripts_.push_back({name ? name : "", blob_->Size(), count});
-            blob_->Write(std::string_view(reinterpret_cast<const char*>(data), count));
-        }
+        if (blob_) scripts_.push_back(blob_->Put(name ? name : "", std::string_view(reinterpret_cast<const char*>(data), count)));
         if (file.find('?') != std::string::npos) return;  // named by its folder's listing; nothing to depend on
         fs::path real = FsPathOf(file);
         std::error_code error;
@@ -406,6 +403,7 @@ library::Request LibraryRequest(const Options& options) {
     while (request.blobFolder.size() > 1 && (request.blobFolder.back() == '/' || request.blobFolder.back() == '\\'))
         request.blobFolder.pop_back();
     request.package = !options.files.empty();
+    request.compress = options.compress;
     return request;
 }
 
@@ -471,6 +469,7 @@ const char kUsage[] =
     "usage: nativegen-build ROOT HEADER [--depfile FILE [--depfile-target FILE]] [--strict]\n"
     "                       [--safe-identifiers]\n"
     "       nativegen-build ROOT DIR --library NAME [--namespace NS] [--data incbin|msvc]\n"
+    "                       [--compress[=LEVEL]]\n"
     "                       [--files GLOB... [--exclude GLOB]...]\n"
     "                       [--depfile FILE [--depfile-target FILE]] [--strict]\n"
     "       nativegen-build --help | --version\n";
@@ -500,6 +499,17 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
                 return false;
             }
             *value = arguments[++i];
+        } else if (a == "--compress" || a.rfind("--compress=", 0) == 0) {
+            options->compress = library::kDefaultCompressLevel;
+            std::string level = a.size() > 10 ? a.substr(11) : std::string();
+            if (a.size() > 10 && (level.empty() || level.size() > 2 ||
+                                  level.find_first_not_of("0123456789") != std::string::npos ||
+                                  std::stoi(level) < 1 || std::stoi(level) > library::MaxCompressLevel())) {
+                *why = "--compress takes a level from 1 to " + std::to_string(library::MaxCompressLevel()) +
+                       ", not \"" + level + "\"";
+                return false;
+            }
+            if (!level.empty()) options->compress = std::stoi(level);
         } else if (a == "--strict") {
             options->strict = true;
         } else if (a == "--safe-identifiers") {
@@ -522,6 +532,10 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
     }
     if (options->library.empty() && (!options->nameSpace.empty() || options->data != "incbin")) {
         *why = "--namespace and --data go with --library";
+        return false;
+    }
+    if (options->library.empty() && options->compress > 0) {
+        *why = "--compress goes with --library";
         return false;
     }
     if (options->library.empty() && !options->files.empty()) {

@@ -237,6 +237,14 @@ std::string ConsumerHeader(const Plan& plan) {
            "// How many entries there are.\n"
            "::std::size_t count() noexcept;\n"
            "\n"
+           "// Writes the bytes of `e` (one of all()'s) into `buffer`, exactly e.size of\n"
+           "// them: true, or false when `e` is no entry of this library or its stored\n"
+           "// bytes are damaged (what `buffer` holds is then unspecified). Allocates\n"
+           "// nothing and may run on any number of threads at once. In a compressed\n"
+           "// library e.data is null for a compressed entry: read() is the way to its\n"
+           "// bytes, decompressing with some 100 KiB of the caller's stack.\n"
+           "bool read(const entry& e, void* buffer) noexcept;\n"
+           "\n"
            "}  // namespace " + ns + "\n";
 }
 
@@ -275,10 +283,53 @@ std::string FolderTables(const std::vector<Script>& files) {
            "constexpr listing kFolders[" + std::to_string(folders.size()) + "] = {\n" + table + "};\n\n";
 }
 
+// A compressed library's frames: each entry's zstd frame in the blob and
+// its length, in the entries' order; null for one stored as it is.
+std::string FrameTable(const std::vector<Script>& scripts, const std::string& symbol) {
+    std::string out = "struct frame {\n    const char* data;\n    ::std::size_t size;\n};\n\n"
+                      "// in the tree's order, beside kEntries\nconstexpr frame kFrames[" +
+                      std::to_string(scripts.empty() ? 1 : scripts.size()) + "] = {\n";
+    if (scripts.empty()) out += "    {nullptr, 0},\n";
+    for (const Script& s : scripts)
+        out += s.compressed ? "    {" + symbol + " + " + std::to_string(s.offset) + ", " + std::to_string(s.size) + "},\n"
+                            : std::string("    {nullptr, 0},\n");
+    return out + "};\n\n"
+                 "// room for one decompression context, on the reader's stack\n"
+                 "constexpr ::std::size_t kReadRoom = 128 * 1024;\n\n";
+}
+
+// read(): the entry found by its place among kEntries (not compared as
+// pointers into some other array), then its bytes copied or its frame
+// decompressed with a context made in the caller's stack, whose checksum
+// zstd checks.
+std::string ReadFunction(bool compress) {
+    std::string out =
+        "bool read(const entry& e, void* buffer) noexcept {\n"
+        "    const ::std::uintptr_t at = reinterpret_cast<::std::uintptr_t>(&e);\n"
+        "    const ::std::uintptr_t first = reinterpret_cast<::std::uintptr_t>(kEntries);\n"
+        "    if (at < first || at >= first + kCount * sizeof(entry) || (at - first) % sizeof(entry) != 0)\n"
+        "        return false;\n";
+    if (compress)
+        out += "    const frame& f = kFrames[(at - first) / sizeof(entry)];\n"
+               "    if (f.data) {\n"
+               "        alignas(16) unsigned char room[kReadRoom];\n"
+               "        ZSTD_DCtx* context = ZSTD_initStaticDCtx(room, sizeof room);\n"
+               "        if (!context) return false;\n"
+               "        ::std::size_t n = ZSTD_decompressDCtx(context, buffer, e.size, f.data, f.size);\n"
+               "        return !ZSTD_isError(n) && n == e.size;\n"
+               "    }\n";
+    return out + "    if (e.size > 0) ::std::memcpy(buffer, e.data, e.size);\n"
+                 "    return true;\n"
+                 "}\n\n";
+}
+
 std::string TableSource(const Plan& plan, const std::vector<Script>& scripts, std::uint64_t blobSize) {
     const std::string symbol = BlobSymbol(plan, scripts, blobSize);
     const std::string bound = std::to_string(blobSize + 1);
-    std::string out = Banner(plan, "the entries and their index") + "#include \"" + plan.name + ".h\"\n\n";
+    std::string out = Banner(plan, "the entries and their index") + "#include \"" + plan.name + ".h\"\n\n" +
+                      "#include <cstdint>\n#include <cstring>\n\n";
+    if (plan.compress)
+        out += "#define ZSTD_STATIC_LINKING_ONLY\n#include <zstd.h>\n\n";
     /* the assembler defines the blob under its own name: no prefix is added */
     if (plan.format == DataFormat::Incbin)
         out += "extern \"C\" const char " + symbol + "[" + bound + "] __asm__(\"" + symbol + "\");\n\n";
@@ -302,13 +353,17 @@ std::string TableSource(const Plan& plan, const std::vector<Script>& scripts, st
     for (const Script& s : scripts) {
         out += "    {";
         out += Quoted(s.name);
-        out += ", " + symbol + " + " + std::to_string(s.offset) + ", " + std::to_string(s.size) + "},\n";
+        if (s.compressed)
+            out += ", nullptr, " + std::to_string(s.length) + "},\n";
+        else
+            out += ", " + symbol + " + " + std::to_string(s.offset) + ", " + std::to_string(s.size) + "},\n";
     }
     out += "};\n\n// by name, then in the tree's order\nconstexpr unsigned kOrder[" + slots + "] = {";
     for (std::size_t i = 0; i < order.size(); ++i) out += (i % 16 ? " " : "\n    ") + std::to_string(order[i]) + ",";
     if (scripts.empty()) out += "0";
     out += "\n};\n\n";
     if (plan.package) out += FolderTables(scripts);
+    if (plan.compress) out += FrameTable(scripts, symbol);
     out += "}  // namespace\n\n";
     out += "const entry* find(::std::string_view name) noexcept {\n"
            "    ::std::size_t low = 0, high = kCount;\n"
@@ -323,7 +378,8 @@ std::string TableSource(const Plan& plan, const std::vector<Script>& scripts, st
            "    return nullptr;\n"
            "}\n\n"
            "entries all() noexcept { return entries(kEntries, kCount); }\n\n"
-           "::std::size_t count() noexcept { return kCount; }\n\n";
+           "::std::size_t count() noexcept { return kCount; }\n\n" +
+           ReadFunction(plan.compress);
     if (plan.package)
         out += "names list(::std::string_view folder) noexcept {\n"
                "    if (!folder.empty() && folder.back() == '/') folder.remove_suffix(1);\n"
@@ -454,7 +510,10 @@ std::string BlobSymbol(const Plan& plan, const std::vector<Script>& scripts, std
     key += '\0';
     key += plan.nameSpace;
     key += '\0' + std::to_string(blobSize);
-    for (const Script& s : scripts) key += '\0' + s.name + '\0' + std::to_string(s.offset) + ',' + std::to_string(s.size);
+    for (const Script& s : scripts) {
+        key += '\0' + s.name + '\0' + std::to_string(s.offset) + ',' + std::to_string(s.size);
+        if (s.compressed) key += ",z" + std::to_string(s.length);
+    }
     return symbol + Hash(key).substr(0, 16);
 }
 
