@@ -4,7 +4,7 @@
 #                         [NAMESPACE <ns>] [STRICT] [COMPRESS [<level>]] [OUTPUT_DIR <dir>]
 #                         [DATA incbin|msvc] [BUILDER <executable path or target>])
 #
-# makes the STATIC library <target> holding every script the generator
+# makes the library <target> (an OBJECT library) holding every script the generator
 # takes from the tree, and the header "<target>.h" through which a
 # consumer reaches them by module name, in the namespace NAMESPACE (the
 # target's name by default):
@@ -140,7 +140,7 @@ function(nativegen_add_library target)
     foreach(pair "${ARG_NAMESPACE};${other_ns}" "${other_ns};${ARG_NAMESPACE}")
       list(GET pair 0 inner)
       list(GET pair 1 outer)
-      if(inner STREQUAL outer OR inner MATCHES "^${outer}::(entry|entries|find|all|count)(::|$)")
+      if(inner STREQUAL outer OR inner MATCHES "^${outer}::(entry|entries|find|all|count|read|list|names)(::|$)")
         message(FATAL_ERROR "nativegen_add_library: ${target}'s namespace ${ARG_NAMESPACE} clashes with "
                             "${other}'s ${other_ns}: give each library a NAMESPACE of its own")
       endif()
@@ -214,7 +214,10 @@ function(nativegen_add_library target)
   _nativegen_rule("${out}/${target}" "${root}" "${out}" MADE "${header}" "${table}" "${data}"
                   RUNNER ${run} COMMAND ${builder_file} OPTIONS ${options} DEPENDS ${builder_depend})
 
-  add_library(${target} STATIC "${table}" "${data}" "${header}" "${out}/${target}.stamp")
+  # an object library: its two objects go straight to the consumer's link,
+  # with no archive written (and read) between; a static library that links
+  # it holds them, for what links that
+  add_library(${target} OBJECT "${table}" "${data}" "${header}" "${out}/${target}.stamp")
   target_include_directories(${target} PUBLIC "$<BUILD_INTERFACE:${out}>")
   target_compile_features(${target} PUBLIC cxx_std_17)
   set_target_properties(${target} PROPERTIES LINKER_LANGUAGE CXX)

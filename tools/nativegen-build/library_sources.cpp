@@ -4,7 +4,6 @@
 #include <bit>
 #include <cstring>
 #include <map>
-#include <numeric>
 #include <set>
 
 #include "tools/common/identifiers.h"
@@ -283,6 +282,49 @@ std::string FolderTables(const std::vector<Script>& files) {
            "constexpr listing kFolders[" + std::to_string(folders.size()) + "] = {\n" + table + "};\n\n";
 }
 
+// The name hash find() computes (64-bit FNV-1a over the name's bytes).
+std::uint64_t NameHash(std::string_view name) {
+    std::uint64_t h = 0xcbf29ce484222325ull;
+    for (char c : name) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+    return h;
+}
+
+// find()'s index: open addressing over a power of two of slots, at least
+// twice the entries, probed one after another from a name's hash. A slot
+// holds an entry's place plus one (0: empty), its name's length and the
+// hash's upper half. Invariant: among equal names only the first in the
+// entries' order is put in, so a lookup finds that one, and a probe
+// always meets an empty slot.
+std::string HashTable(const std::vector<Script>& scripts) {
+    std::size_t count = 1;
+    while (count < 2 * scripts.size()) count *= 2;
+    struct Slot {
+        std::uint32_t place = 0, length = 0, tag = 0;
+    };
+    std::vector<Slot> slots(count);
+    std::set<std::string_view> placed;
+    for (std::size_t k = 0; k < scripts.size(); ++k) {
+        const std::string& name = scripts[k].name;
+        if (!placed.insert(name).second) continue;
+        std::uint64_t h = NameHash(name);
+        std::size_t i = h & (count - 1);
+        while (slots[i].place != 0) i = (i + 1) & (count - 1);
+        slots[i] = {static_cast<std::uint32_t>(k + 1), static_cast<std::uint32_t>(name.size()),
+                    static_cast<std::uint32_t>(h >> 32)};
+    }
+    std::string out = "struct slot {\n    unsigned place, length, tag;\n};\n\n"
+                      "// find()'s index: places (plus one) by the names' hashes\n"
+                      "constexpr ::std::size_t kSlotCount = " + std::to_string(count) + ";\n"
+                      "constexpr slot kSlots[" + std::to_string(count) + "] = {";
+    for (std::size_t i = 0; i < count; ++i) {
+        out += i % 8 ? " " : "\n    ";
+        out += slots[i].place == 0 ? std::string("{},")
+                                   : "{" + std::to_string(slots[i].place) + ", " + std::to_string(slots[i].length) +
+                                         ", " + std::to_string(slots[i].tag) + "u},";
+    }
+    return out + "\n};\n\n";
+}
+
 // A compressed library's frames: each entry's zstd frame in the blob and
 // its length, in the entries' order; null for one stored as it is.
 std::string FrameTable(const std::vector<Script>& scripts, const std::string& symbol) {
@@ -336,14 +378,6 @@ std::string TableSource(const Plan& plan, const std::vector<Script>& scripts, st
     else
         out += "extern \"C\" const char " + symbol + "[" + bound + "];\n\n";
 
-    // Invariant: `order` lists the entries by name, byte-wise, and among
-    // equal names in the tree's order, so a search for the first not less
-    // than a name lands on the first of its entries.
-    std::vector<std::uint32_t> order(scripts.size());
-    std::iota(order.begin(), order.end(), 0u);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::uint32_t l, std::uint32_t r) { return scripts[l].name < scripts[r].name; });
-
     const std::string slots = std::to_string(scripts.empty() ? 1 : scripts.size());
     out += "namespace " + plan.nameSpace + " {\nnamespace {\n\n";
     out += "constexpr ::std::size_t kCount = " + std::to_string(scripts.size()) + ";\n\n";
@@ -358,24 +392,21 @@ std::string TableSource(const Plan& plan, const std::vector<Script>& scripts, st
         else
             out += ", " + symbol + " + " + std::to_string(s.offset) + ", " + std::to_string(s.size) + "},\n";
     }
-    out += "};\n\n// by name, then in the tree's order\nconstexpr unsigned kOrder[" + slots + "] = {";
-    for (std::size_t i = 0; i < order.size(); ++i) out += (i % 16 ? " " : "\n    ") + std::to_string(order[i]) + ",";
-    if (scripts.empty()) out += "0";
-    out += "\n};\n\n";
+    out += "};\n\n" + HashTable(scripts);
     if (plan.package) out += FolderTables(scripts);
     if (plan.compress) out += FrameTable(scripts, symbol);
     out += "}  // namespace\n\n";
     out += "const entry* find(::std::string_view name) noexcept {\n"
-           "    ::std::size_t low = 0, high = kCount;\n"
-           "    while (low < high) {\n"
-           "        ::std::size_t mid = low + (high - low) / 2;\n"
-           "        if (::std::string_view(kEntries[kOrder[mid]].name) < name)\n"
-           "            low = mid + 1;\n"
-           "        else\n"
-           "            high = mid;\n"
+           "    ::std::uint64_t h = 0xcbf29ce484222325ull;\n"
+           "    for (char c : name) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;\n"
+           "    const ::std::uint32_t tag = static_cast<::std::uint32_t>(h >> 32);\n"
+           "    for (::std::size_t i = h & (kSlotCount - 1);; i = (i + 1) & (kSlotCount - 1)) {\n"
+           "        const slot& s = kSlots[i];\n"
+           "        if (s.place == 0) return nullptr;\n"
+           "        const entry& e = kEntries[s.place - 1];\n"
+           "        if (s.tag == tag && s.length == name.size() && ::std::memcmp(e.name, name.data(), name.size()) == 0)\n"
+           "            return &e;\n"
            "    }\n"
-           "    if (low < kCount && ::std::string_view(kEntries[kOrder[low]].name) == name) return &kEntries[kOrder[low]];\n"
-           "    return nullptr;\n"
            "}\n\n"
            "entries all() noexcept { return entries(kEntries, kCount); }\n\n"
            "::std::size_t count() noexcept { return kCount; }\n\n" +
