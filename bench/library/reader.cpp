@@ -4,6 +4,7 @@
 // all() (ns per lookup). Prints "read MBPS" and "find NS map NS".
 //
 //   reader [ROUNDS]
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
