@@ -15,10 +15,12 @@
 # generator writes standing in that directory, byte for byte. It reads the
 # tree and writes only into OUTPUT_DIR (default: a directory of the
 # target's own, so two calls never write one header; it is never
-# cleaned). Its depfile lists every script and directory the walk read, so
-# adding, changing, renaming or removing a script remakes the header and
-# nothing else does; a header whose content did not change keeps its time,
-# so nothing that includes it compiles again. Scripts the header cannot
+# cleaned). Its depfile lists every script and directory the walk read:
+# with Ninja, and the front end not run through an emulator, adding,
+# changing, renaming or removing a script runs it again and nothing else
+# does; elsewhere (Make, an emulator, a name no depfile can hold) it runs
+# on every build. Either way a header whose content did not change keeps
+# its time, so nothing that includes it compiles again. Scripts the header cannot
 # carry whole (a name code page 936 cannot hold, a path of 260 bytes or
 # more, an unreadable file) and module names used twice are warnings, and
 # with STRICT errors that fail the build.

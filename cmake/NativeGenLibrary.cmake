@@ -11,15 +11,15 @@
 #
 #   #include "<target>.h"
 #   const <ns>::entry* app = <ns>::find("app");       // null when none
-#   for (const <ns>::entry& e : <ns>::all()) ...       // in the header's order
+#   for (const <ns>::entry& e : <ns>::all()) ...       // in the tree's order
 #
 # The front end (nativegen-build) walks the tree as the generator does and
 # writes the library's sources into OUTPUT_DIR (nativegen-libraries/<target>
 # in the current build directory by default), each only when its content
 # changes: a change to the tree rebuilds this library's data and table,
-# and never a consumer. It runs as the header's rule does (with Ninja when
-# its depfile says a script or directory changed; with other generators
-# on every build). No file name of the tree passes through CMake.
+# and never a consumer. It runs as the header's rule does (with Ninja, not
+# through an emulator, when its depfile says a script or directory
+# changed; otherwise on every build). No file name of the tree passes through CMake.
 #
 # With FILES the library is a package: every regular file below the root
 # whose path (relative to it, "/" between parts) a FILES glob matches and
@@ -77,6 +77,65 @@ function(_nativegen_zstd var who)
   endif()
 endfunction()
 
+# The front end's own rules for a library's name and namespace, asked of
+# it now where it can run already (an installed or prebuilt one run
+# without an emulator); otherwise its first run in the build refuses them.
+function(_nativegen_check_names target nameSpace builder runner)
+  set(program "")
+  if(TARGET ${builder})
+    get_target_property(imported ${builder} IMPORTED)
+    if(imported AND NOT runner)
+      get_target_property(program ${builder} LOCATION)
+    endif()
+  elseif(NOT runner)
+    set(program ${builder})
+  endif()
+  if(NOT program OR NOT EXISTS "${program}")
+    return()
+  endif()
+  execute_process(COMMAND "${program}" --check-names --library ${target} --namespace ${nameSpace}
+                  RESULT_VARIABLE refused ERROR_VARIABLE why OUTPUT_QUIET)
+  if(refused)
+    string(STRIP "${why}" why)
+    message(FATAL_ERROR "nativegen_add_library: ${target}: ${why}")
+  endif()
+endfunction()
+
+# What the consumer's compiler cannot take, asked of that compiler once
+# (the answer is cached): "<target>.h" must not hide a header its include
+# folders hold, and the namespace must compile beside the standard and
+# system headers a consumer includes.
+function(_nativegen_check_consumer target nameSpace)
+  string(MD5 key "${CMAKE_CXX_COMPILER};${CMAKE_CXX_COMPILER_VERSION};${target};${nameSpace}")
+  if(DEFINED CACHE{_NATIVEGEN_CONSUMER_${key}})
+    set(answer "${_NATIVEGEN_CONSUMER_${key}}")
+  else()
+    # what declares names at global scope: the C library's headers and the
+    # system's (the C++ library's own names stay in std)
+    set(headers cassert cctype cerrno cfloat climits clocale cmath csetjmp csignal cstdarg cstddef cstdint cstdio
+        cstdlib cstring ctime cwchar cwctype unistd.h fcntl.h sys/types.h sys/stat.h dirent.h pthread.h dlfcn.h
+        io.h process.h direct.h)
+    set(source "#if __has_include(<${target}.h>)\n#error nativegen: hides a header\n#endif\n")
+    foreach(header IN LISTS headers)
+      string(APPEND source "#if __has_include(<${header}>)\n#include <${header}>\n#endif\n")
+    endforeach()
+    string(APPEND source "namespace ${nameSpace} { struct entry { const char* name; }; }\nint main() { return 0; }\n")
+    try_compile(fits SOURCE_FROM_CONTENT nativegen_consumer.cpp "${source}"
+                CXX_STANDARD 17 CXX_STANDARD_REQUIRED ON OUTPUT_VARIABLE out)
+    if(fits)
+      set(answer "")
+    elseif(out MATCHES "nativegen: hides a header")
+      set(answer "${target}.h would hide the header <${target}.h> this compiler finds in its include folders, from everything that links ${target}: give the library another name")
+    else()
+      set(answer "the namespace ${nameSpace} does not compile beside the standard and system headers: give a NAMESPACE that does")
+    endif()
+    set(_NATIVEGEN_CONSUMER_${key} "${answer}" CACHE INTERNAL "")
+  endif()
+  if(answer)
+    message(FATAL_ERROR "nativegen_add_library: ${answer}")
+  endif()
+endfunction()
+
 function(nativegen_add_library target)
   # COMPRESS takes an optional level: taken out before the rest is parsed
   set(arguments ${ARGN})
@@ -113,52 +172,27 @@ function(nativegen_add_library target)
     message(FATAL_ERROR "nativegen_add_library: SCRIPT_ROOT ${root} is not a directory")
   endif()
 
-  # the front end checks the namespace fully (keywords, macros); this
-  # catches a target name that is no identifier before anything is built
-  # (a NAMESPACE of "N" or "Off" is a namespace like any other)
   if("NAMESPACE" IN_LIST ARG_KEYWORDS_MISSING_VALUES)
     message(FATAL_ERROR "nativegen_add_library: NAMESPACE needs a value")
   elseif("${ARG_NAMESPACE}" STREQUAL "")
     set(ARG_NAMESPACE ${target})
-    set(origin "the target's name; give NAMESPACE")
-  else()
-    set(origin "NAMESPACE")
-  endif()
-  if(NOT ARG_NAMESPACE MATCHES "^[A-Za-z][A-Za-z0-9_]*(::[A-Za-z][A-Za-z0-9_]*)*$" OR ARG_NAMESPACE MATCHES "__")
-    message(FATAL_ERROR "nativegen_add_library: \"${ARG_NAMESPACE}\" (${origin}) is not a C++ namespace: "
-                        "identifiers joined by ::, each starting with a letter, no __")
   endif()
 
-  # two libraries in one namespace would link as one: the first's table
-  # would answer for both. Nor may one namespace stand where another
-  # library's own names are.
+  # two libraries in one namespace would link as one, and one inside
+  # another's would meet its own names there
   get_property(taken GLOBAL PROPERTY NATIVEGEN_LIBRARY_NAMESPACES)
   foreach(entry IN LISTS taken)
     string(REPLACE "=" ";" entry "${entry}")
     list(GET entry 0 other_ns)
     list(GET entry 1 other)
-    foreach(pair "${ARG_NAMESPACE};${other_ns}" "${other_ns};${ARG_NAMESPACE}")
-      list(GET pair 0 inner)
-      list(GET pair 1 outer)
-      if(inner STREQUAL outer OR inner MATCHES "^${outer}::(entry|entries|find|all|count|read|list|names)(::|$)")
-        message(FATAL_ERROR "nativegen_add_library: ${target}'s namespace ${ARG_NAMESPACE} clashes with "
-                            "${other}'s ${other_ns}: give each library a NAMESPACE of its own")
-      endif()
-    endforeach()
+    string(FIND "${ARG_NAMESPACE}::" "${other_ns}::" inside)
+    string(FIND "${other_ns}::" "${ARG_NAMESPACE}::" outside)
+    if(inside EQUAL 0 OR outside EQUAL 0)
+      message(FATAL_ERROR "nativegen_add_library: ${target}'s namespace ${ARG_NAMESPACE} clashes with "
+                          "${other}'s ${other_ns}: give each library a NAMESPACE of its own, none inside another's")
+    endif()
   endforeach()
   set_property(GLOBAL APPEND PROPERTY NATIVEGEN_LIBRARY_NAMESPACES "${ARG_NAMESPACE}=${target}")
-
-  # "<target>.h" stands on the include path of every consumer: it must not
-  # hide a header of the system's
-  set(system_headers assert complex ctype errno fenv float inttypes iso646 limits locale math setjmp signal
-      stdalign stdarg stdatomic stdbool stddef stdint stdio stdlib stdnoreturn string tgmath threads time uchar
-      wchar wctype unistd fcntl strings dirent pthread sched poll termios dlfcn malloc memory alloca features
-      windows winsock2 io process direct)
-  string(TOLOWER "${target}" lower)
-  if(lower IN_LIST system_headers)
-    message(FATAL_ERROR "nativegen_add_library: ${target}.h would hide the system's <${target}.h> from "
-                        "everything that links ${target}: give the library another name")
-  endif()
 
   if(NOT ARG_DATA)
     if(MSVC OR CMAKE_CXX_COMPILER_FRONTEND_VARIANT STREQUAL "MSVC")
@@ -186,6 +220,8 @@ function(nativegen_add_library target)
 
   _nativegen_builder(builder nativegen_add_library "${ARG_BUILDER}" "")
   _nativegen_resolve(${builder} builder_file builder_depend run)
+  _nativegen_check_names(${target} "${ARG_NAMESPACE}" ${builder} "${run}")
+  _nativegen_check_consumer(${target} "${ARG_NAMESPACE}")
 
   if(NOT ARG_OUTPUT_DIR)
     set(ARG_OUTPUT_DIR "${CMAKE_CURRENT_BINARY_DIR}/nativegen-libraries/${target}")

@@ -1,6 +1,8 @@
-# Install rules and the release archives: the generator, the consumer
-# header and a relocatable CMake package, so that another project needs
-# one find_package(NativeGen) and one function call.
+# Install rules and the release packages: the generator, the front end,
+# the consumer header, a relocatable CMake package (with the MinGW
+# toolchain file and the Wine runner for cross builds) and a pkg-config
+# file, so that another project needs one find_package(NativeGen), or one
+# pkg-config call, and one function call or rule.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -18,10 +20,34 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/NativeGenConfigVersion.cm
 install(FILES ${PROJECT_BINARY_DIR}/NativeGenConfig.cmake ${PROJECT_BINARY_DIR}/NativeGenConfigVersion.cmake
               ${PROJECT_SOURCE_DIR}/cmake/NativeGen.cmake ${PROJECT_SOURCE_DIR}/cmake/NativeGenLibrary.cmake
         DESTINATION ${NATIVEGEN_PACKAGE_DIR})
+install(FILES ${PROJECT_SOURCE_DIR}/cmake/mingw-w64.cmake DESTINATION ${NATIVEGEN_PACKAGE_DIR})
+install(PROGRAMS ${PROJECT_SOURCE_DIR}/cmake/wine-run DESTINATION ${NATIVEGEN_PACKAGE_DIR})
+
+# nativegen.pc: under /usr (the Debian package) it names /usr, where
+# pkg-config leaves the system's include folder out of --cflags; anywhere
+# else it names the tree it stands in, which may move.
+file(RELATIVE_PATH pc_up /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
+foreach(variant usr relocatable)
+  if(variant STREQUAL "usr")
+    set(pc_prefix /usr)
+  else()
+    string(REGEX REPLACE "/$" "" pc_prefix "\${pcfiledir}/${pc_up}")
+  endif()
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/nativegen.pc.in ${PROJECT_BINARY_DIR}/nativegen-${variant}.pc @ONLY)
+endforeach()
+install(CODE "
+  set(variant relocatable)
+  if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr\")
+    set(variant usr)
+  endif()
+  file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig\" TYPE FILE
+       RENAME nativegen.pc FILES \"${PROJECT_BINARY_DIR}/nativegen-\${variant}.pc\")")
+
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
-# Release archives: a .tar.gz of the Linux build, a .zip of the Windows one.
+# Release packages: a .tar.gz and a .deb of the Linux build, a .zip of the
+# Windows one.
 set(CPACK_PACKAGE_NAME nativegen)
 set(CPACK_PACKAGE_VENDOR nativegen)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -32,8 +58,14 @@ if(WIN32)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_SYSTEM_NAME windows-x86_64)
 else()
-  set(CPACK_GENERATOR TGZ)
+  set(CPACK_GENERATOR TGZ DEB)
   set(CPACK_SYSTEM_NAME linux-${CMAKE_SYSTEM_PROCESSOR})
+  # nativegen_<version>_<arch>.deb, installed under /usr
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "nativegen <nativegen@localhost>")
+  set(CPACK_DEBIAN_PACKAGE_SECTION devel)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6")
+  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${PROJECT_DESCRIPTION}\n The generator, its build front end, the consumer header, a CMake package and a\n pkg-config file.")
 endif()
 set(CPACK_PACKAGE_FILE_NAME nativegen-${PROJECT_VERSION}-${CPACK_SYSTEM_NAME})
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/packages)

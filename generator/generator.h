@@ -99,6 +99,10 @@ void FlushOutput(bool all);
 // Writes the rest and puts "native.h" in place. 1 when it stands whole.
 std::int32_t EndHeader();
 
+// After EndHeader: did the header's content change? False only when it
+// was begun with `onlyIfChanged` and held exactly the new text already.
+bool HeaderChanged();
+
 // Drops an unfinished header: an earlier "native.h" stays as it was.
 void AbandonHeader();
 

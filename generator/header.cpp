@@ -79,6 +79,8 @@ std::int32_t EndHeader() {
     return CommitPendingFile(&header);
 }
 
+bool HeaderChanged() { return !header.unchanged; }
+
 void AbandonHeader() { AbandonPendingFile(&header); }
 
 bool HeaderWriteFailed() { return header.failed; }

@@ -17,11 +17,16 @@
 # readonly      a read-only script tree (as an unprivileged user when root)
 #               builds and gains nothing; a second build tree over it
 #               leaves the first one as it was
-# safe          SAFE_IDENTIFIERS over real-shaped names, built with Clang;
+# safe          SAFE_IDENTIFIERS over real-shaped names (the C library's
+#               among them), built with GCC, Clang and MinGW;
 #               without it the header is the generator's, byte for byte
 # meson         a Meson project runs the front end with its depfile
 # libraryrules  library calls that cannot work are refused when CMake
 #               configures, naming the reason
+# snippets      every code block of the README and docs/ built or run as
+#               pasted, against the installed package: CMake (installed,
+#               subproject, by path), Make (a script deleted, a name no
+#               depfile holds), Meson, the cross build, the command line
 cmake_minimum_required(VERSION 3.25)
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
@@ -30,8 +35,12 @@ set(check_source ${SOURCE}/tests/consumer_check.cpp)
 
 # Runs a command; fails the check when it fails. Its output goes to `out`.
 function(run)
-  cmake_parse_arguments(RUN "" "OUTPUT" "" ${ARGN})
-  execute_process(COMMAND ${RUN_UNPARSED_ARGUMENTS} RESULT_VARIABLE failed OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  cmake_parse_arguments(RUN "" "OUTPUT;WORKING_DIRECTORY" "" ${ARGN})
+  if(NOT RUN_WORKING_DIRECTORY)
+    set(RUN_WORKING_DIRECTORY ${WORK})
+  endif()
+  execute_process(COMMAND ${RUN_UNPARSED_ARGUMENTS} RESULT_VARIABLE failed OUTPUT_VARIABLE out ERROR_VARIABLE out
+                  WORKING_DIRECTORY ${RUN_WORKING_DIRECTORY})
   if(failed)
     message(FATAL_ERROR "${RUN_UNPARSED_ARGUMENTS} failed:\n${out}")
   endif()
@@ -205,8 +214,16 @@ elseif(CHECK STREQUAL "safe")
   # a copy, for the generator to stand in
   file(COPY ${SOURCE}/tests/fixtures/real/ DESTINATION ${WORK}/tree)
   set(real ${WORK}/tree)
-  build_user(clang ${real} -DHOW=find_package -DCMAKE_PREFIX_PATH=${WORK}/package -DSAFE=ON
-             -DCMAKE_CXX_COMPILER=clang++-14)
+  # names of the C library's functions and macros, reserved shapes: with
+  # GCC and Clang built and run, with MinGW (the package's toolchain) built
+  foreach(compiler g++ clang++-14)
+    build_user(${compiler} ${real} -DHOW=find_package -DCMAKE_PREFIX_PATH=${WORK}/package -DSAFE=ON
+               -DCMAKE_CXX_COMPILER=${compiler})
+  endforeach()
+  run(${CMAKE_COMMAND} -S ${user} -B ${WORK}/mingw -G Ninja -DSCRIPTS=${real} -DCHECK_SOURCE=${check_source}
+      -DHOW=find_package -DNativeGen_DIR=${WORK}/package/lib/cmake/NativeGen -DSAFE=ON
+      --toolchain ${WORK}/package/lib/cmake/NativeGen/mingw-w64.cmake)
+  run(${CMAKE_COMMAND} --build ${WORK}/mingw)
   # without the option the consumer gets the generator's header untouched
   run(${CMAKE_COMMAND} -S ${user} -B ${WORK}/plain -G Ninja -DSCRIPTS=${real} -DCHECK_SOURCE=${check_source}
       -DHOW=find_package -DCMAKE_PREFIX_PATH=${WORK}/package)
@@ -282,7 +299,13 @@ elseif(CHECK STREQUAL "libraryrules")
   set(rows
     "nativegen_add_library(one SCRIPT_ROOT tree NAMESPACE shared)|nativegen_add_library(two SCRIPT_ROOT tree NAMESPACE shared)|namespace shared clashes with one's shared"
     "nativegen_add_library(one SCRIPT_ROOT tree NAMESPACE a)|nativegen_add_library(two SCRIPT_ROOT tree NAMESPACE a::find)|clashes with one's a"
-    "nativegen_add_library(string SCRIPT_ROOT tree NAMESPACE s)|string.h would hide the system's <string.h>"
+    "nativegen_add_library(one SCRIPT_ROOT tree NAMESPACE a)|nativegen_add_library(two SCRIPT_ROOT tree NAMESPACE a::scripts)|clashes with one's a"
+    "nativegen_add_library(string SCRIPT_ROOT tree NAMESPACE s)|string.h would hide the standard header <string.h>"
+    "nativegen_add_library(endian SCRIPT_ROOT tree NAMESPACE s)|endian.h would hide the header <endian.h> this compiler finds"
+    "nativegen_add_library(stdc-predef SCRIPT_ROOT tree NAMESPACE s)|stdc-predef.h would hide the header"
+    "nativegen_add_library(one SCRIPT_ROOT tree NAMESPACE getpid)|the namespace getpid does not compile beside"
+    "nativegen_add_library(one SCRIPT_ROOT tree NAMESPACE class)|class: not a namespace for the library"
+    "nativegen_add_library(one SCRIPT_ROOT tree NAMESPACE a__b)|is reserved"
     "nativegen_add_library(one SCRIPT_ROOT tree NAMESPACE \"\")|NAMESPACE needs a value"
     "nativegen_add_library(one SCRIPT_ROOT tree NAMESPACE Off)|")
   set(i 0)
@@ -318,6 +341,145 @@ elseif(CHECK STREQUAL "meson")
   file(WRITE ${WORK}/tree/lib/added.js "// added\n")
   run(${MESON} compile -C ${WORK}/build)
   run(${WORK}/build/check ${WORK}/tree)
+
+elseif(CHECK STREQUAL "snippets")
+  install_package()
+  set(package ${WORK}/package)
+  set(env ${CMAKE_COMMAND} -E env PKG_CONFIG_PATH=${package}/lib/pkgconfig)
+  file(GLOB docs ${SOURCE}/docs/cmake.md ${SOURCE}/docs/command-line.md ${SOURCE}/docs/development.md
+                 ${SOURCE}/docs/package-library.md
+                 ${SOURCE}/docs/generator.md ${SOURCE}/docs/header.md ${SOURCE}/docs/performance.md)
+  run(python3 ${SOURCE}/tests/snippets.py ${WORK}/blocks ${SOURCE}/README.md ${docs} OUTPUT written)
+  string(REGEX REPLACE "\n$" "" written "${written}")
+  string(REPLACE "\n" ";" written "${written}")
+  # each row: a block | how it is built or run | the blocks beside it... A
+  # project is the block (paths under /opt/nativegen made the installed
+  # package's) with the example scripts in scripts/ and main.cpp beside it.
+  set(rows
+    "README.md.sh.1|prerequisites"
+    "README.md.sh.2|ci"
+    "README.md.sh.3|package-check"
+    "README.md.sh.4|package-check"
+    "README.md.cpp.1|main"
+    "README.md.cpp.2|main"
+    "README.md.cmake.1|cmake|README.md.cpp.1"
+    "README.md.cmake.2|cmake|README.md.cpp.1"
+    "README.md.cmake.3|cmake|README.md.cpp.2"
+    "README.md.make.1|make|README.md.cpp.2"
+    "README.md.meson.1|meson|README.md.cpp.1"
+    "README.md.sh.5|cross|README.md.cmake.1|README.md.cpp.1"
+    "command-line.md.sh.1|sh|README.md.cpp.1"
+    "development.md.sh.1|ci"
+    "README.md.cpp.3|main"
+    "README.md.cmake.4|package|README.md.cpp.3")
+  # A project in WORK/<dir>: the example scripts, and each block beside it
+  # under the name it takes (`main.cpp`, `CMakeLists.txt`, ...).
+  function(project_dir dir)
+    file(COPY ${SOURCE}/examples/scripts DESTINATION ${WORK}/${dir})
+    foreach(block ${ARGN})
+      string(REGEX REPLACE "^.*\\.([a-z]+)\\.[0-9]+$" "\\1" language ${block})
+      set(name_cpp main.cpp)
+      set(name_cmake CMakeLists.txt)
+      set(name_make Makefile)
+      set(name_meson meson.build)
+      file(READ ${WORK}/blocks/${block} text)
+      string(REPLACE "/opt/nativegen" "${package}" text "${text}")
+      file(WRITE ${WORK}/${dir}/${name_${language}} "${text}")
+    endforeach()
+  endfunction()
+  # Fails unless the program at `app` runs and lists the module `name`.
+  function(expect_lists what name)
+    run(${ARGN} OUTPUT out)
+    if(NOT out MATCHES "(^|\n)${name}: [0-9]+ bytes")
+      message(FATAL_ERROR "${what}: ${ARGN} does not list ${name}:\n${out}")
+    endif()
+  endfunction()
+  file(READ ${SOURCE}/.ci/run ci)
+  file(READ ${SOURCE}/tests/package-check package_check)
+  set(i 0)
+  foreach(row IN LISTS rows)
+    math(EXPR i "${i} + 1")
+    string(REPLACE "|" ";" row "${row}")
+    list(POP_FRONT row block how)
+    list(REMOVE_ITEM written ${block})
+    set(dir p${i})
+    if(how STREQUAL "prerequisites")
+      file(READ ${WORK}/blocks/${block} line)
+      if(NOT line MATCHES "^apt-get install ([a-z0-9. +-]+)\n$")
+        message(FATAL_ERROR "${block} is not one apt-get install line")
+      endif()
+      string(REPLACE " " ";" names "${CMAKE_MATCH_1}")
+      foreach(name ${names})
+        run(dpkg-query -W ${name})
+      endforeach()
+    elseif(how STREQUAL "ci")
+      file(STRINGS ${WORK}/blocks/${block} lines REGEX "^cmake --workflow")
+      foreach(line ${lines})
+        string(REGEX REPLACE " *#.*" "" line "${line}")
+        string(FIND "${ci}" "\n${line}\n" at)
+        if(at EQUAL -1)
+          message(FATAL_ERROR "${block}: .ci/run does not run \"${line}\"")
+        endif()
+      endforeach()
+    elseif(how STREQUAL "package-check")
+      string(FIND "${package_check}" "${block}" at)
+      if(at EQUAL -1)
+        message(FATAL_ERROR "${block}: tests/package-check does not run it")
+      endif()
+    elseif(how STREQUAL "cmake" OR how STREQUAL "package")
+      project_dir(${dir} ${block} ${row})
+      if(block STREQUAL "README.md.cmake.2")
+        file(COPY ${SOURCE}/ DESTINATION ${WORK}/${dir}/third_party/nativegen PATTERN build EXCLUDE PATTERN .git EXCLUDE)
+      endif()
+      run(${CMAKE_COMMAND} -S ${WORK}/${dir} -B ${WORK}/${dir}/build -G Ninja -DCMAKE_PREFIX_PATH=${package})
+      run(${CMAKE_COMMAND} --build ${WORK}/${dir}/build)
+      set(name lib/fs)
+      if(how STREQUAL "package")  # a file by its path
+        set(name lib/fs[.]js)
+      endif()
+      expect_lists(${block} ${name} ${WORK}/${dir}/build/app)
+    elseif(how STREQUAL "make")
+      project_dir(${dir} ${block} ${row})
+      run(${env} make -C ${WORK}/${dir})
+      expect_lists(${block} lib/path ${WORK}/${dir}/app)
+      # a script deleted, then one whose name no depfile holds, built twice
+      file(REMOVE ${WORK}/${dir}/scripts/lib/path.js)
+      run(${env} make -C ${WORK}/${dir})
+      run(${WORK}/${dir}/app OUTPUT out)
+      if(out MATCHES "lib/path")
+        message(FATAL_ERROR "${block}: a deleted script stayed:\n${out}")
+      endif()
+      file(WRITE "${WORK}/${dir}/scripts/a&b.js" "// a name no depfile holds\n")
+      run(${env} make -C ${WORK}/${dir})
+      expect_lists(${block} "a&b" ${WORK}/${dir}/app)
+      run(${env} make -C ${WORK}/${dir})
+    elseif(how STREQUAL "meson")
+      project_dir(${dir} ${block} ${row})
+      run(${env} meson setup ${WORK}/${dir}/build ${WORK}/${dir})
+      run(${env} meson compile -C ${WORK}/${dir}/build)
+      expect_lists(${block} lib/fs ${WORK}/${dir}/build/app)
+      file(WRITE ${WORK}/${dir}/scripts/lib/added.js "// added\n")
+      run(${env} meson compile -C ${WORK}/${dir}/build)
+      expect_lists(${block} lib/added ${WORK}/${dir}/build/app)
+    elseif(how STREQUAL "cross" OR how STREQUAL "sh")
+      project_dir(${dir} ${row})
+      file(READ ${WORK}/blocks/${block} text)
+      string(REPLACE "/opt/nativegen" "${package}" text "${text}")
+      file(WRITE ${WORK}/${dir}/snippet.sh "${text}")
+      run(${CMAKE_COMMAND} -E env PATH=${package}/bin:$ENV{PATH} sh -e snippet.sh WORKING_DIRECTORY ${WORK}/${dir}
+          OUTPUT out)
+      if(how STREQUAL "sh")
+        expect_lists(${block} lib/fs ${WORK}/${dir}/app)
+      elseif(NOT out MATCHES "(^|\n)lib/fs: [0-9]+ bytes")
+        message(FATAL_ERROR "${block}: the Windows program does not list lib/fs:\n${out}")
+      endif()
+    elseif(NOT how STREQUAL "main")
+      message(FATAL_ERROR "row ${i}: ${how} is no way to build a snippet")
+    endif()
+  endforeach()
+  if(written)
+    message(FATAL_ERROR "snippets no row builds: ${written}")
+  endif()
 
 else()
   message(FATAL_ERROR "unknown check ${CHECK}")

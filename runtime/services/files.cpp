@@ -214,6 +214,7 @@ std::int32_t CommitPendingFile(PendingFile* file) {
     if (file->inPlace) return closed && !file->failed ? 1 : 0;
     bool same = closed && !file->failed && file->onlyIfChanged &&
                 HoldsSame(file->target, nullptr, 0, file->temporary);
+    file->unchanged = same;
     if (closed && !file->failed && !same) return PutInPlace(file) ? 1 : 0;
     platform::RemoveFile(file->temporary);
     return same ? 1 : 0;

@@ -57,7 +57,7 @@ struct PendingFile {
     bool inPlace = false;        // the target itself is written
     bool failed = false;         // a write failed: nothing will be put in place
     bool onlyIfChanged = false;  // leave a target that holds the same bytes
-    bool unchanged = false;      // in place: the target held them already
+    bool unchanged = false;      // the target held them already (in place: from the first write; else after the commit)
     char target[260] = {};
     char temporary[300] = {};
 };

@@ -5,27 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/test_support.h"
+
 namespace {
 
 using library::DataFormat;
 using library::Plan;
 using library::Script;
 
-// The bytes of a C string literal's inside (the escapes the writer uses).
-std::string Decode(const std::string& inside) {
-    std::string bytes;
-    for (std::size_t i = 0; i < inside.size(); ++i) {
-        if (inside[i] != '\\') {
-            bytes += inside[i];
-        } else if (inside[i + 1] >= '0' && inside[i + 1] <= '7') {
-            bytes += static_cast<char>(std::stoi(inside.substr(i + 1, 3), nullptr, 8));
-            i += 3;
-        } else {
-            bytes += inside[++i] == 'n' ? '\n' : inside[i];
-        }
-    }
-    return bytes;
-}
+using test::DecodeLiteral;
 
 }  // namespace
 
@@ -38,6 +26,7 @@ TEST(LibraryTest, NamespacesThatCompileAreTakenAndNoOther) {
         {"a::", false},   {"::a", false},        {"a:::b", false}, {"2x", false},    {"a-b", false},
         {"_x", false},    {"a__b", false},       {"a::_B", false}, {"class", false}, {"a::and", false},
         {"errno", false}, {"NULL", false},       {"linux", false}, {"std", false},   {"posix::x", false},
+        {"stat", false},  {"a::fork", false},    {"pipe", false},
     };
     for (const auto& c : cases) {
         std::string why;
@@ -93,8 +82,8 @@ TEST(LibraryTest, LiteralDataKeepsTheLimitsAndHoldsTheBlob) {
                 std::string inside = line.substr(line.find('"') + 1, line.rfind('"') - line.find('"') - 1);
                 EXPECT_LT(inside.size(), 16380u) << size;
                 EXPECT_EQ(inside.find("??"), std::string::npos) << size;
-                EXPECT_LE(Decode(inside).size(), library::kPieceBytes) << size;
-                concatenation += Decode(inside);
+                EXPECT_LE(DecodeLiteral(inside).size(), library::kPieceBytes) << size;
+                concatenation += DecodeLiteral(inside);
             } else if (line == "        ," || line == "};") {  // a row ends, or the tail
                 EXPECT_LE(concatenation.size() + 1, 65535u) << size;
                 if (line != "};") {
@@ -108,5 +97,32 @@ TEST(LibraryTest, LiteralDataKeepsTheLimitsAndHoldsTheBlob) {
         EXPECT_EQ(rows, size / row) << size;
         EXPECT_TRUE(decoded == blob) << size;
         EXPECT_NE(data.find("char tail[" + std::to_string(size % row + 1) + "]"), std::string::npos) << size;
+    }
+}
+
+// The blob's path as the assembler reads it, through the C++ literal the
+// data source wraps it in: a row per byte that needs an escape there.
+TEST(LibraryTest, TheBlobsPathReachesTheAssemblerWhole) {
+    const struct {
+        const char* path;
+        const char* assembler;  // the .incbin argument the assembler reads
+    } rows[] = {
+        {"/a b/x.bin", "\"/a b/x.bin\""},
+        {"/q\"/x.bin", "\"/q\\\"/x.bin\""},
+        {"/b\\s/x.bin", "\"/b\\\\s/x.bin\""},
+        {"/n\n/x.bin", "\"/n\\012/x.bin\""},
+        {"/t\t/x.bin", "\"/t\\011/x.bin\""},
+        {"/caf\xc3\xa9/?\?=/x.bin", "\"/caf\xc3\xa9/?\?=/x.bin\""},
+    };
+    for (const auto& row : rows) {
+        std::string data = library::Sources({"d", "d", DataFormat::Incbin, row.path}, {{"x", 0, 1}}, "x")[2].content;
+        std::string assembler;  // the asm text: every literal piece decoded
+        for (std::size_t at = 0, end; at < data.size(); at = end + 1) {
+            end = data.find('\n', at);
+            std::string line = data.substr(at, end - at);
+            if (line.rfind("    \"", 0) == 0) assembler += DecodeLiteral(line.substr(5, line.size() - 6));
+        }
+        EXPECT_NE(assembler.find(".incbin " + std::string(row.assembler) + "\n"), std::string::npos)
+            << row.path << " in\n" << assembler;
     }
 }

@@ -52,18 +52,37 @@ TEST(IdentifiersTest, ValidityAndRepair) {
         std::string repaired;
     } cases[] = {
         {"lib_fs", true, "lib_fs"},
-        {"_x9", true, "_x9"},
+        {"x_9_", true, "x_9_"},
         {"jquery.min", false, "jquery_min"},
         {"ar-dz", false, "ar_dz"},
-        {"@scope_pkg_index", false, "_scope_pkg_index"},
-        {"1st", false, "_1st"},
+        {"@scope_pkg_index", false, "js_scope_pkg_index"},
+        {"1st", false, "js_1st"},
         {"new", false, "new_"},
         {"class", false, "class_"},
-        {"_Bool", false, "_Bool_"},
         {"main", false, "main_"},
-        {"caf\xc3\xa9", false, "caf__"},
+        {"caf\xc3\xa9", false, "caf_"},
         {"UP.JS", false, "UP_JS"},
-        {"", false, "_"},
+        {"", false, "js"},
+        // reserved shapes: a leading "_", any "__"
+        {"_x9", false, "js_x9"},
+        {"_Bool", false, "js_Bool"},
+        {"${x}", false, "js_x_"},
+        {"#hash", false, "js_hash"},
+        {"a__b", false, "a_b"},
+        {"a._b", false, "a_b"},
+        // what the standard headers declare or define, with every compiler
+        {"index", false, "index_"},
+        {"clone", false, "clone_"},
+        {"errno", false, "errno_"},
+        {"NULL", false, "NULL_"},
+        {"linux", false, "linux_"},
+        {"unix", false, "unix_"},
+        {"stdin", false, "stdin_"},
+        {"FILE", false, "FILE_"},
+        {"std", false, "std_"},
+        {"round", false, "round_"},
+        {"y0", false, "y0_"},
+        {"max", true, "max"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(IsValid(c.id), c.valid) << c.id;
@@ -85,7 +104,8 @@ TEST(IdentifiersTest, ValidOnesStayAndClashesTakeTheNextFreeSuffix) {
         {{"x-y", "x_y", "x_y_2"}, {"x_y_3", "x_y", "x_y_2"}},
         // the descriptor of one is the array of another
         {{"a", "native_a"}, {"a", "native_a_2"}},
-        {{"new", "new_"}, {"new__2", "new_"}},
+        {{"new", "new_"}, {"new_2", "new_"}},
+        {{"index", "index_"}, {"index_2", "index_"}},
     };
     for (const auto& c : cases) {
         Namer namer;
@@ -107,8 +127,8 @@ TEST(IdentifiersTest, OnlyIdentifiersChange) {
     std::string list(200000, '7');  // one long byte list, passed through in pieces
     std::string header = Lines("a[] = {b", "a[] = {b", "1") + Lines("jquery.min", "jquery.min", list) +
                          Lines("@s_p", "@s/p", "") + Lines("1st", "1st", "49");
-    EXPECT_EQ(Rewritten(header), Lines("a______b", "a[] = {b", "1") + Lines("jquery_min", "jquery.min", list) +
-                                     Lines("_s_p", "@s/p", "") + Lines("_1st", "1st", "49"));
+    EXPECT_EQ(Rewritten(header), Lines("a_b", "a[] = {b", "1") + Lines("jquery_min", "jquery.min", list) +
+                                     Lines("js_s_p", "@s/p", "") + Lines("js_1st", "1st", "49"));
 }
 
 TEST(IdentifiersTest, WhatIsNoHeaderIsRefused) {

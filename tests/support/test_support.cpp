@@ -55,6 +55,21 @@ std::string ReadAll(const fs::path& file) {
     return text.str();
 }
 
+std::string DecodeLiteral(const std::string& inside) {
+    std::string bytes;
+    for (std::size_t i = 0; i < inside.size(); ++i) {
+        if (inside[i] != '\\') {
+            bytes += inside[i];
+        } else if (inside[i + 1] >= '0' && inside[i + 1] <= '7') {
+            bytes += static_cast<char>(std::stoi(inside.substr(i + 1, 3), nullptr, 8));
+            i += 3;
+        } else {
+            bytes += inside[++i] == 'n' ? '\n' : inside[i];
+        }
+    }
+    return bytes;
+}
+
 fs::path GeneratorProgram() { return fs::path(NATIVEGEN_PROGRAM); }
 fs::path FaultyGeneratorProgram() { return fs::path(NATIVEGEN_FAULTY_PROGRAM); }
 fs::path BuildProgram() { return fs::path(NATIVEGEN_BUILD_PROGRAM); }

@@ -36,6 +36,10 @@ private:
 // The whole content of a file; empty when it cannot be read.
 std::string ReadAll(const fs::path& file);
 
+// The bytes of a C string literal's inside, with the escapes the library
+// writer uses (three-digit octal, "\n", and a backslash before any other).
+std::string DecodeLiteral(const std::string& inside);
+
 // The path as the program's texts hold it: code page 936, backslashes, as
 // the platform layer of this build reports paths to the runtime.
 std::string ProgramPath(const fs::path& path);

@@ -1,6 +1,7 @@
 #include "tools/common/identifiers.h"
 
 #include <algorithm>
+#include <iterator>
 #include <cstring>
 #include <vector>
 
@@ -26,9 +27,20 @@ const std::unordered_set<std::string>& Reserved() {
     return words;
 }
 
+// Names a standard C or C++ header of a supported compiler declares at
+// global scope or defines as a macro, sorted: `index`, `errno`, `linux`, ...
+constexpr std::string_view kSystemNames[] = {
+#include "tools/common/system_names.inc"
+};
+static_assert(std::is_sorted(std::begin(kSystemNames), std::end(kSystemNames)), "system_names.inc is sorted");
+
 }  // namespace
 
 bool IsReserved(std::string_view word) { return Reserved().count(std::string(word)) != 0; }
+
+bool IsSystemName(std::string_view word) {
+    return std::binary_search(std::begin(kSystemNames), std::end(kSystemNames), word);
+}
 
 namespace {
 
@@ -212,18 +224,24 @@ bool CopyBytes(std::FILE* in, std::FILE* out, long long count, std::vector<char>
 }  // namespace
 
 bool IsValid(const std::string& id) {
-    if (id.empty() || IsDigit(id[0])) return false;
+    if (id.empty() || IsDigit(id[0]) || id[0] == '_' || id.find("__") != std::string::npos) return false;
     for (unsigned char c : id)
         if (!IdentifierByte(c)) return false;
-    return Reserved().count(id) == 0;
+    return !IsReserved(id) && !IsSystemName(id);
 }
 
 std::string MakeValid(const std::string& id) {
+    // every other byte "_", runs of "_" one: no "__" anywhere
     std::string valid;
-    valid.reserve(id.size() + 2);
-    if (id.empty() || IsDigit(id[0])) valid.push_back('_');
-    for (unsigned char c : id) valid.push_back(IdentifierByte(c) ? static_cast<char>(c) : '_');
-    if (Reserved().count(valid)) valid += '_';
+    valid.reserve(id.size() + 3);
+    for (unsigned char c : id) {
+        char made = IdentifierByte(c) ? static_cast<char>(c) : '_';
+        if (made != '_' || valid.empty() || valid.back() != '_') valid.push_back(made);
+    }
+    // nothing that starts with "_" (reserved at global scope) or a digit
+    if (valid.empty() || valid[0] == '_') valid.insert(0, "js");
+    else if (IsDigit(valid[0])) valid.insert(0, "js_");
+    while (IsReserved(valid) || IsSystemName(valid)) valid += '_';
     return valid;
 }
 
@@ -251,7 +269,9 @@ std::string Namer::Assign(std::string_view given) {
     if (!IsValid(id) || taken_.count(Hash(id)) || taken_.count(Hash(Native(id)))) {
         std::string base = IsValid(id) ? id : MakeValid(id);
         name = base;
-        for (long n = 2; !Free(name); ++n) name = base + "_" + std::to_string(n);
+        // base_2, base_3, ...; base2, ... after a "_", which would make "__"
+        const std::string stem = base.back() == '_' ? base : base + "_";
+        for (long n = 2; !Free(name); ++n) name = stem + std::to_string(n);
     }
     taken_.insert(Hash(name));
     taken_.insert(Hash(Native(name)));

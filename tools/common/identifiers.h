@@ -3,13 +3,17 @@
 // exactly as they were.
 //
 // An identifier is kept when it is already valid (ASCII letters, digits
-// and "_", no leading digit, no keyword) and none of the names it defines
-// (the array and its "native_" descriptor) is defined by an earlier line
-// pair. Any other is made valid (each other byte becomes "_", a leading
-// digit gets "_" before it, a keyword "_" after it) and then unique: the
-// first of base, base_2, base_3, ... whose names no earlier pair defines
-// and no identifier that is kept defines. A header whose identifiers were
-// all valid and unique comes out byte for byte the same.
+// and "_"; no leading digit or "_", no "__", which C++ reserves; no
+// keyword, and no name a standard header declares at global scope or
+// defines as a macro) and none of the names it defines (the array and its
+// "native_" descriptor) is defined by an earlier line pair. Any other is
+// made valid (each other byte becomes "_" and a run of "_" one, a leading
+// "_" gets "js" before it and a leading digit "js_", a keyword or a
+// standard header's name "_" after it) and then unique: the first of base,
+// base_2, base_3, ... (base2, ... when base ends in "_") whose names no
+// earlier pair defines and no identifier that is kept defines. A header
+// whose identifiers were all valid and unique comes out byte for byte the
+// same.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +30,12 @@ bool IsValid(const std::string& id);
 
 // Is `word` a C or C++ keyword (an alternative token too), or "main"?
 bool IsReserved(std::string_view word);
+
+// Does a standard C or C++ header of g++ 12, clang++ 14 or the MinGW g++
+// 12 declare `word` at global scope or define it as a macro (`index`,
+// `clone`, `errno`, `NULL`, `linux`)? Names of the reserved shapes are not
+// asked about: IsValid refuses them by their shape.
+bool IsSystemName(std::string_view word);
 
 // `id` made valid, not yet unique.
 std::string MakeValid(const std::string& id);

@@ -217,7 +217,8 @@ bool CheckRoot(const std::string& given, Tree* tree, Failure* failure) {
     failure->path = Utf8(tree->real);
     if (fs::directory_iterator(tree->real, error); error) failure->why = "cannot be listed";
     while (!tree->root.empty() && EndsInSeparator(tree->root)) tree->root.pop_back();
-    if (failure->why.empty() && tree->root.empty()) failure->why = "the file system's root cannot be walked";
+    if (failure->why.empty() && (tree->root.empty() || tree->real == tree->real.root_path()))
+        failure->why = "the file system's root cannot be walked";
     if (failure->why.empty() && NoRoomForAName(tree->root.size()))
         failure->why = "the path leaves no room under the " + kLimit + " for a script's name";
     return failure->why.empty();
@@ -263,24 +264,37 @@ void Walk(const Tree& tree, Collector* collector) {
     Watcher = nullptr;
 }
 
-// Report the scripts not embedded whole: warnings, or with `strict`
-// errors that fail the run before anything is written.
+// With `strict`, the problems (what is not embedded whole, what was
+// passed over) are errors that fail the run before anything is written
+// (warnings wait for Say).
 bool ReportProblems(const std::vector<std::string>& problems, bool strict, const fs::path& output, Failure* failure) {
-    for (const std::string& problem : problems)
-        std::fprintf(stderr, "%s: %s%s\n", kProgram, strict ? "" : "warning: ", problem.c_str());
     if (!strict || problems.empty()) return true;
+    for (const std::string& problem : problems) std::fprintf(stderr, "%s: %s\n", kProgram, problem.c_str());
     *failure = {Utf8(output), "not written, for the problems above (" + std::to_string(problems.size()) + ")"};
     return false;
 }
 
-// Write the depfile, when asked for: `made` depends on every input (paths with "/").
-bool WriteDepfile(const Options& options, const std::set<std::string>& inputs, Failure* failure) {
+// Says the problems as warnings, and the first input no depfile names
+// (`unnamed`): once, when the outputs `changed`, not on every idle build
+// that runs the front end.
+void Say(const std::vector<std::string>& problems, const std::string& unnamed, bool changed) {
+    if (!changed) return;
+    for (const std::string& problem : problems) std::fprintf(stderr, "%s: warning: %s\n", kProgram, problem.c_str());
+    if (!unnamed.empty())
+        std::fprintf(stderr, "%s: note: %s: a depfile cannot name it, so the scripts are read again on every build\n",
+                     kProgram, unnamed.c_str());
+}
+
+// Write the depfile, when asked for: `made` depends on every input (paths
+// with "/"); `unnamed` as DepfileText sets it.
+bool WriteDepfile(const Options& options, const std::set<std::string>& inputs, std::string* unnamed,
+                  Failure* failure) {
     if (options.depfile.empty()) return true;
     std::error_code error;
     fs::path depfile = fs::absolute(FsPath(options.depfile), error);
     // the depfile names what the rule makes as the build system named it
     fs::path made = FsPath(options.depfileTarget.empty() ? options.output : options.depfileTarget);
-    return PutIfChanged(depfile, DepfileText(DepfilePath(made), inputs, DepfilePath(depfile)), failure);
+    return PutIfChanged(depfile, DepfileText(DepfilePath(made), inputs, DepfilePath(depfile), unnamed), failure);
 }
 
 // The header, begun before the walk so that it is written as it grows: to
@@ -316,17 +330,21 @@ public:
         return true;
     }
 
-    // Puts the header in place (its identifiers rewritten when asked).
-    bool Finish(Failure* failure) {
+    // Puts the header in place (its identifiers rewritten when asked);
+    // `changed` is set when its content changed.
+    bool Finish(Failure* failure, bool* changed) {
         begun_ = false;
         *failure = {Utf8(header_), "cannot be written (a full disk?)"};
         if (!EndHeader()) return false;
-        if (!rewrite_) return true;
+        if (!rewrite_) {
+            *changed = HeaderChanged();
+            return true;
+        }
         std::string text, why;
         bool done = Rewritten(&text, &why);
         RemoveScratch();
         if (!done && !why.empty()) failure->why = "its identifiers cannot be rewritten: " + why;
-        return done && PutIfChanged(header_, text, failure);
+        return done && PutIfChanged(header_, text, failure, changed);
     }
 
     // Drops the pending header and any scratch file: HEADER stays as it was.
@@ -381,11 +399,14 @@ int RunHeader(const Options& options, const Tree& tree) {
     Collector collector(nullptr);
     Walk(tree, &collector);
     // the depfile first: a run that fails on it leaves the header as it was
+    std::string unnamed;
+    bool changed = false;
     if (!ReportProblems(collector.Problems(), options.strict, header, &failure) || output.Failed(&failure) ||
-        !WriteDepfile(options, collector.Inputs(), &failure) || !output.Finish(&failure)) {
+        !WriteDepfile(options, collector.Inputs(), &unnamed, &failure) || !output.Finish(&failure, &changed)) {
         output.Abandon();
         return Report(failure);
     }
+    Say(collector.Problems(), unnamed, changed);
     return 0;
 }
 
@@ -418,10 +439,13 @@ int RunLibrary(const Options& options, const Tree& tree) {
     Collector collector(&blob);
     Walk(tree, &collector);
     // the depfile first: a run that fails on it leaves the library as it was
-    if (!ReportProblems(collector.Problems(), options.strict, request.folder, &failure) ||
-        !WriteDepfile(options, collector.Inputs(), &failure) ||
-        !library::FinishStreamed(request, collector.Scripts(), blob, std::string(), &failure))
+    std::string unnamed;
+    bool changed = false;
+    if (!ReportProblems(collector.Problems(), options.strict, request.folder, &failure) || !blob.Flushed(&failure) ||
+        !WriteDepfile(options, collector.Inputs(), &unnamed, &failure) ||
+        !library::FinishStreamed(request, collector.Scripts(), blob, std::string(), &failure, &changed))
         return Report(failure);
+    Say(collector.Problems(), unnamed, changed);
     return 0;
 }
 
@@ -445,34 +469,43 @@ int RunPackage(const Options& options) {
     std::vector<library::Entry> entries;
     for (package::File& file : walk.files) entries.push_back({std::move(file.name), std::move(file.path), {}, file.size});
     // the depfile first: a run that fails on it leaves the library as it was
+    std::string unnamed;
+    bool changed = false;
     if (!ReportProblems(walk.warnings, options.strict, request.folder, &failure) ||
-        !MakeFolder(request.folder, &failure) || !WriteDepfile(options, inputs, &failure) ||
-        !library::WriteLibrary(request, entries, &failure))
+        !MakeFolder(request.folder, &failure) || !WriteDepfile(options, inputs, &unnamed, &failure) ||
+        !library::WriteLibrary(request, entries, &failure, &changed))
         return Report(failure);
+    Say(walk.warnings, unnamed, changed);
     return 0;
 }
 
 // Whether the process ends because the run is through.
 bool finished = false;
 
-// The exit hook: the generator's, and a run that ends early (out of
-// memory, a runtime error) fails the build instead of passing it.
+// The exit hook: the generator's (which drops the pending header), and a
+// run that ends early (out of memory, a runtime error) fails the build
+// instead of passing it. A depfile written before the stop may stand.
 void ExitHook() {
     ReleaseGlobals();
     if (!finished) {
-        std::fprintf(stderr, "%s: the run stopped early; no output was changed\n", kProgram);
+        std::fprintf(stderr, "%s: the run stopped early; a header stays as it was, a library's files still fit together\n",
+                     kProgram);
         platform::EndProcess(1);
     }
 }
 
-const char kUsage[] =
-    "usage: nativegen-build ROOT HEADER [--depfile FILE [--depfile-target FILE]] [--strict]\n"
-    "                       [--safe-identifiers]\n"
-    "       nativegen-build ROOT DIR --library NAME [--namespace NS] [--data incbin|msvc]\n"
-    "                       [--compress[=LEVEL]]\n"
-    "                       [--files GLOB... [--exclude GLOB]...]\n"
-    "                       [--depfile FILE [--depfile-target FILE]] [--strict]\n"
-    "       nativegen-build --help | --version\n";
+// The command lines the program takes.
+std::string Usage() {
+    const std::string p = kProgram, pad(p.size(), ' ');
+    return "usage: " + p + " ROOT HEADER [--depfile FILE [--depfile-target FILE]] [--strict]\n" +
+           "       " + pad + " [--safe-identifiers]\n" +
+           "       " + p + " ROOT DIR --library NAME [--namespace NS] [--data incbin|msvc]\n" +
+           "       " + pad + " [--compress[=LEVEL]]\n" +
+           "       " + pad + " [--files GLOB... [--exclude GLOB]...]\n" +
+           "       " + pad + " [--depfile FILE [--depfile-target FILE]] [--strict]\n" +
+           "       " + p + " --check-names --library NAME [--namespace NS]\n" +
+           "       " + p + " --help | --version\n";
+}
 
 }  // namespace
 
@@ -514,6 +547,8 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
             options->strict = true;
         } else if (a == "--safe-identifiers") {
             options->safeIdentifiers = true;
+        } else if (a == "--check-names") {
+            options->checkNames = true;
         } else if (a == "--help" || a == "--version") {
             options->help = a == "--help";
             options->version = a == "--version";
@@ -525,6 +560,13 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
             if (a == "--" && i + 1 < arguments.size()) ++i;
             positional.push_back(arguments[i]);
         }
+    }
+    if (options->checkNames) {
+        if (!positional.empty() || options->library.empty()) {
+            *why = "--check-names takes --library NAME [--namespace NS] and nothing else";
+            return false;
+        }
+        return true;
     }
     if (positional.size() != 2 || positional[0].empty() || positional[1].empty()) {
         *why = "expected a script root and an output";
@@ -565,26 +607,29 @@ std::string DepfileName(std::string_view path) {
     return name;
 }
 
-std::string DepfileText(const std::string& target, const std::set<std::string>& inputs, const std::string& depfile) {
-    std::string text = DepfileName(target) + ":", unnamed;
+std::string DepfileText(const std::string& target, const std::set<std::string>& inputs, const std::string& depfile,
+                        std::string* unnamed) {
+    std::string text = DepfileName(target) + ":", rules;
+    auto list = [&](const std::string& name) {
+        text += " \\\n  " + name;
+        rules += "\n" + name + ":\n";
+    };
     for (const std::string& input : inputs) {
         if (Nameable(input))
-            text += " \\\n  " + DepfileName(input);
-        else if (unnamed.empty())
-            unnamed = input;
+            list(DepfileName(input));
+        else if (unnamed->empty())
+            *unnamed = input;
     }
-    if (!unnamed.empty()) {
-        std::fprintf(stderr, "%s: note: %s: a depfile cannot name it, so the scripts are read again on every build\n",
-                     kProgram, unnamed.c_str());
-        text += " \\\n  " + DepfileName(depfile + ".never");
-    }
-    return text + "\n";
+    if (!unnamed->empty()) list(DepfileName(depfile + ".always"));
+    return text + "\n" + rules;
 }
 
 int Run(const Options& options) {
     if (!options.files.empty()) return RunPackage(options);
     Tree tree;
     Failure failure;
+    std::string nameSpace;
+    if (options.checkNames) return CheckLibraryNames(options, &nameSpace, &failure) ? 0 : Report(failure);
     if (!CheckRoot(options.root, &tree, &failure)) return Report(failure);
     return options.library.empty() ? RunHeader(options, tree) : RunLibrary(options, tree);
 }
@@ -598,9 +643,9 @@ void Main(int argc, char** argv) {
     std::vector<std::string> arguments{kProgram};
     for (const fs::path& argument : platform::ToolArguments(argc, argv)) arguments.push_back(Utf8(argument));
     if (!ParseArguments(arguments, &options, &why)) {
-        std::fprintf(stderr, "%s: %s\n%s", kProgram, why.c_str(), kUsage);
+        std::fprintf(stderr, "%s: %s\n%s", kProgram, why.c_str(), Usage().c_str());
     } else if (options.help || options.version) {
-        std::fputs(options.help ? kUsage : (std::string(kProgram) + " " + NATIVEGEN_VERSION + "\n").c_str(), stdout);
+        std::fputs((options.help ? Usage() : std::string(kProgram) + " " + NATIVEGEN_VERSION + "\n").c_str(), stdout);
         code = std::fflush(stdout) == 0 ? 0 : 1;
     } else {
         code = Run(options);

@@ -34,6 +34,7 @@ struct Options {
     int compress = 0;          // --compress[=LEVEL]: each entry's zstd level; 0: stored as they are
     bool strict = false;       // scripts not embedded whole fail the run
     bool safeIdentifiers = false;
+    bool checkNames = false;   // --check-names: check the library's names, nothing walked or written
     bool help = false;         // --help: the usage, and nothing else
     bool version = false;      // --version: the version, and nothing else
 };
@@ -48,12 +49,16 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
 std::string DepfileName(std::string_view path);
 
 // The depfile's text: `target` depends on each of `inputs` (paths with "/"
-// separators). An input Ninja or Make cannot read back from a depfile (a
-// ";", "&", "'", "^", "`" or another such byte in it, or a trailing ":")
-// is not listed; in its place stands `depfile`.never, a file that never
-// exists, so the build runs the front end every time and still sees that
-// file change. Says so once on standard error.
-std::string DepfileText(const std::string& target, const std::set<std::string>& inputs, const std::string& depfile);
+// separators), and each has an empty rule of its own (as a compiler's -MP
+// writes), so that Make takes a deleted input as a reason to run again,
+// not as an error. An input Ninja or Make cannot read back from a depfile
+// (a ";", "&", "'", "^", "`" or another such byte in it, or a trailing
+// ":") is not listed; in its place stands `depfile`.always, a file that
+// never exists, under an empty rule too: the build runs the front end
+// every time and goes on. `unnamed` is set to the first such input, or
+// left empty.
+std::string DepfileText(const std::string& target, const std::set<std::string>& inputs, const std::string& depfile,
+                        std::string* unnamed);
 
 // The whole run for `options`. 0 when everything asked for stands written;
 // otherwise an error naming the path went to standard error, and what

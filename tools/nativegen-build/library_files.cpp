@@ -92,12 +92,13 @@ std::vector<Write> Writes(const Request& request, const std::vector<Script>& scr
     return writes;
 }
 
-bool Perform(const std::vector<Write>& writes, std::size_t count, frontend::Failure* failure) {
+bool Perform(const std::vector<Write>& writes, std::size_t count, frontend::Failure* failure, bool* changed) {
     for (std::size_t i = 0; i < count && i < writes.size(); ++i) {
         const Write& write = writes[i];
         std::error_code error;
-        if (!write.remove && !frontend::PutIfChanged(write.path, write.content, failure)) return false;
-        if (write.remove && !fs::remove(write.path, error) && error) {
+        if (!write.remove && !frontend::PutIfChanged(write.path, write.content, failure, changed)) return false;
+        if (write.remove && fs::remove(write.path, error) && changed) *changed = true;
+        if (write.remove && error) {
             *failure = {frontend::Utf8(write.path), "cannot be removed: " + error.message()};
             return false;
         }
@@ -112,7 +113,6 @@ std::vector<std::string> Present(const fs::path& folder) {
         names.push_back(frontend::Utf8(it->path().filename()));
     return names;
 }
-
 
 ScratchBlob::~ScratchBlob() {
     if (stream_) std::fclose(stream_);
@@ -146,8 +146,14 @@ Script ScratchBlob::Put(std::string name, std::string_view bytes) {
     return script;
 }
 
+bool ScratchBlob::Flushed(frontend::Failure* failure) {
+    failed_ = failed_ || std::fflush(stream_) != 0;
+    if (failed_) *failure = {frontend::Utf8(path_), "cannot be written (a full disk?)"};
+    return !failed_;
+}
+
 bool FinishStreamed(const Request& request, const std::vector<Script>& scripts, ScratchBlob& blob, std::string hash,
-                    frontend::Failure* failure) {
+                    frontend::Failure* failure, bool* changed) {
     const bool incbin = request.format == DataFormat::Incbin;
     bool closed = std::fclose(blob.stream_) == 0 && !blob.failed_;
     blob.stream_ = nullptr;
@@ -170,6 +176,7 @@ bool FinishStreamed(const Request& request, const std::vector<Script>& scripts, 
             fs::rename(blob.path_, placed, error);
             if (error) return false;
             blob.path_.clear();
+            if (changed) *changed = true;
         }
     } else {
         // the C literal data, from the blob read again
@@ -193,42 +200,54 @@ bool FinishStreamed(const Request& request, const std::vector<Script>& scripts, 
         if (!read) AbandonPendingFile(&file);
         failure->why = read ? "cannot be written (a full disk?)" : "the blob could not be read again";
         if (!read || !CommitPendingFile(&file)) return false;
+        if (changed && !file.unchanged) *changed = true;
     }
     std::vector<File> files = StreamedSources(plan, scripts, blob.size_, hash);  // the header, the table, [the data]
     std::vector<Write> writes;
     for (std::size_t i : {1, 2, 0})
         if (i < files.size()) writes.push_back({request.folder / frontend::FsPath(files[i].name), files[i].content});
     RemoveOtherBlobs(request, blobName, Present(request.folder), &writes);
-    return Perform(writes, writes.size(), failure);
+    return Perform(writes, writes.size(), failure, changed);
 }
 
-bool WriteLibrary(const Request& request, std::vector<Entry>& entries, frontend::Failure* failure) {
+bool WriteLibrary(const Request& request, std::vector<Entry>& entries, frontend::Failure* failure, bool* changed) {
     ScratchBlob blob;
     if (!blob.Open(request, failure)) return false;
+    // a package's size is known from the walk: its hash is taken as the bytes
+    // come (compressed, the blob's size is known only at the end, and it is
+    // read again for its hash)
+    const bool hashing = request.package && !blob.Compressing();
+    std::uint64_t total = 0;
+    for (const Entry& entry : entries) total += entry.size;
+    BlobHash hash(total);
+    auto write = [&](std::string_view bytes) {
+        if (hashing) hash.Add(bytes);
+        blob.Write(bytes);
+    };
     std::vector<Script> scripts;
     std::vector<char> piece(kPiece);
     std::string whole;  // compressing: the file being read, its room kept
     for (Entry& entry : entries) {
         std::uint64_t offset = blob.Size();
         *failure = {frontend::Utf8(entry.file), "cannot be read: the library would have a hole in it"};
-        if (entry.file.empty()) {
-            scripts.push_back(blob.Put(entry.name, entry.bytes));
+        if (blob.Compressing()) {
+            whole.clear();
+            if (entry.file.empty()) whole.swap(entry.bytes);
+            else if (!ReadPieces(entry.file, &piece, [&](std::string_view bytes) { whole += bytes; })) return false;
+        } else if (entry.file.empty()) {
+            write(entry.bytes);
             std::string().swap(entry.bytes);
-            continue;
+        } else if (!ReadPieces(entry.file, &piece, write)) {
+            return false;
         }
-        whole.clear();
-        bool read = blob.Compressing()
-                        ? ReadPieces(entry.file, &piece, [&](std::string_view bytes) { whole += bytes; })
-                        : ReadPieces(entry.file, &piece, [&](std::string_view bytes) { blob.Write(bytes); });
         std::uint64_t length = blob.Compressing() ? whole.size() : blob.Size() - offset;
-        if (!read) return false;
         if (request.package && length != entry.size) {
             failure->why = "changed while it was read";
             return false;
         }
         scripts.push_back(blob.Compressing() ? blob.Put(entry.name, whole) : Script{entry.name, offset, length});
     }
-    return FinishStreamed(request, scripts, blob, std::string(), failure);
+    return FinishStreamed(request, scripts, blob, hashing ? hash.Hex() : std::string(), failure, changed);
 }
 
 }  // namespace library

@@ -77,12 +77,13 @@ std::vector<Write> Writes(const Request& request, const std::vector<Script>& scr
 
 // Makes the first `count` writes, in order. False, with `failure` naming
 // the file, at the first that cannot be made; the ones before it stand.
-bool Perform(const std::vector<Write>& writes, std::size_t count, frontend::Failure* failure);
+// `changed`, when given, is set when a file's content changed or one went.
+bool Perform(const std::vector<Write>& writes, std::size_t count, frontend::Failure* failure,
+             bool* changed = nullptr);
 
 // The names of the entries of `folder` (UTF-8); empty when it cannot be
 // listed.
 std::vector<std::string> Present(const std::filesystem::path& folder);
-
 
 // A library's blob written as its bytes come, to a scratch file beside
 // the library's files, so that no run holds it; removed when it goes
@@ -105,10 +106,14 @@ public:
     bool Compressing() const { return compressor_ != nullptr; }
     // How many bytes were written.
     std::uint64_t Size() const { return size_; }
+    // Has every byte so far reached the file? False, with `failure` naming
+    // the blob, when one did not (a full disk): a run asks before it writes
+    // anything else, so the error names the file that did not fit.
+    bool Flushed(frontend::Failure* failure);
 
 private:
     friend bool FinishStreamed(const Request&, const std::vector<Script>&, ScratchBlob&, std::string,
-                               frontend::Failure*);
+                               frontend::Failure*, bool*);
     std::FILE* stream_ = nullptr;
     std::filesystem::path path_;  // empty once placed or gone
     std::uint64_t size_ = 0;
@@ -124,15 +129,17 @@ private:
 // (Msvc), then the table, the data source, the header, and the removal of
 // the library's other blobs. `hash` is BlobHash's over the blob, or empty
 // to have the blob read again for it. False, with `failure` naming the
-// file; what stood before a write that failed stands.
+// file; what stood before a write that failed stands. `changed` as for
+// Perform.
 bool FinishStreamed(const Request& request, const std::vector<Script>& scripts, ScratchBlob& blob, std::string hash,
-                    frontend::Failure* failure);
+                    frontend::Failure* failure, bool* changed = nullptr);
 
 // All of it, as the front end does it: each entry's bytes (held, or read
 // from its file a piece at a time) go to a scratch blob as they come and
 // are let go, then FinishStreamed. False, with `failure` naming the file,
 // when a file cannot be read (or, for a package, is no longer as long as
-// it was when walked); nothing is written then.
-bool WriteLibrary(const Request& request, std::vector<Entry>& entries, frontend::Failure* failure);
+// it was when walked); nothing is written then. `changed` as for Perform.
+bool WriteLibrary(const Request& request, std::vector<Entry>& entries, frontend::Failure* failure,
+                  bool* changed = nullptr);
 
 }  // namespace library

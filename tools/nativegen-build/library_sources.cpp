@@ -541,7 +541,7 @@ bool ValidNamespace(std::string_view ns, std::string* why) {
             return fail(quoted + " holds a character other than letters, digits and _");
         if (part[0] == '_' || part.find("__") != std::string_view::npos)
             return fail(quoted + " is reserved (a leading _ or a __)");
-        if (Forbidden(part)) return fail(quoted + " is a keyword or a standard macro");
+        if (Forbidden(part)) return fail(quoted + " is a keyword, a standard macro or a name the C library declares");
     }
     if (parts[0] == "std" || parts[0] == "posix") return fail(Quoted(parts[0]) + " is the standard library's");
     return true;

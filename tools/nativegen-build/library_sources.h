@@ -2,14 +2,14 @@
 // library that a program reaches through a small header of its own.
 //
 // The build front end walks the tree, concatenates every script's bytes
-// into one blob (in the header's order) and hands over each script's
+// into one blob (in the tree's order, the generator's header's) and hands over each script's
 // module name and where its bytes lie in the blob. From that come:
 //
 //   NAME.h          the consumer header: entry, find(), all(), count() in
 //                   the library's namespace. It holds no script name, so
 //                   it never changes when the scripts do and nothing that
 //                   includes it compiles again.
-//   NAME.table.cpp  the entries in the header's order and an index sorted
+//   NAME.table.cpp  the entries in the tree's order and an index sorted
 //                   by name, constant-initialised; names are string
 //                   literals, never identifiers.
 //   NAME.data.cpp   (Incbin) the blob, NAME.<hash>.bin beside it (named by

@@ -38,7 +38,7 @@ bool RuntimePath(const fs::path& path, std::string* name, std::string* why) {
     return false;
 }
 
-bool PutIfChanged(const fs::path& path, std::string_view content, Failure* failure) {
+bool PutIfChanged(const fs::path& path, std::string_view content, Failure* failure, bool* changed) {
     failure->path = Utf8(path);
     std::string name;
     if (!RuntimePath(path, &name, &failure->why)) return false;
@@ -53,6 +53,7 @@ bool PutIfChanged(const fs::path& path, std::string_view content, Failure* failu
         failure->why = "cannot be written (a full disk?)";
         return false;
     }
+    if (changed && !file.unchanged) *changed = true;
     return true;
 }
 

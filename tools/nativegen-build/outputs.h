@@ -30,8 +30,10 @@ bool RuntimePath(const std::filesystem::path& path, std::string* name, std::stri
 // Writes `content` to the file `path` only when it holds something else,
 // through a new file beside it put in place whole (or in place, as the
 // runtime writes through a link). False, with `failure` naming the file,
-// when it cannot; the file is then as it was.
-bool PutIfChanged(const std::filesystem::path& path, std::string_view content, Failure* failure);
+// when it cannot; the file is then as it was. `changed`, when given, is
+// set when the file's content changed.
+bool PutIfChanged(const std::filesystem::path& path, std::string_view content, Failure* failure,
+                  bool* changed = nullptr);
 
 // The path in UTF-8 and back.
 std::string Utf8(const std::filesystem::path& path);

@@ -1,0 +1,138 @@
+// A library's writes hold together whenever a run stops: after each write
+// of a run from one library to the next, the files on disk either link to
+// exactly one run's entries, or do not link at all.
+#include "tools/nativegen-build/library_files.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "tests/support/test_support.h"
+
+namespace test {
+namespace {
+
+using library::Entry;
+
+// A library's content: module name -> bytes, in order.
+using Content = std::vector<std::pair<std::string, std::string>>;
+
+std::vector<Entry> Entries(const Content& content) {
+    std::vector<Entry> entries;
+    for (const auto& [name, bytes] : content) entries.push_back({name, {}, bytes});
+    return entries;
+}
+
+// The first match of `pattern`'s group 1 in `text`; empty when none.
+std::string Find(const std::string& text, const std::string& pattern) {
+    std::smatch match;
+    return std::regex_search(text, match, std::regex(pattern)) ? match[1].str() : std::string();
+}
+
+// What the files in `folder` give a program that links them: the entries
+// read back from the blob the data source names, through the table's
+// places; "no link" when the table's symbol is not the one the data source
+// defines; "broken: ..." when the data source names a blob that is not
+// there or not the one it was written for.
+std::string Linked(const fs::path& folder) {
+    const std::string table = ReadAll(folder / "app.table.cpp"), data = ReadAll(folder / "app.data.cpp");
+    const std::string wanted = Find(table, "const char (nativegen_blob_\\w+)\\[");
+    const std::string defined = Find(data, "\\.globl (nativegen_blob_\\w+)");
+    if (wanted.empty() || defined.empty()) return "broken: no symbol";
+    if (wanted != defined) return "no link";
+    const fs::path blobPath = Find(data, "\\.incbin \\\\\"([^\\\\]+)\\\\\"");
+    if (!fs::exists(blobPath)) return "broken: " + blobPath.string() + " is not there";
+    const std::string blob = ReadAll(blobPath);
+    if (Find(data, "hash ([0-9a-f]+)") != library::Hash(blob)) return "broken: the blob is another's";
+    std::string entries;
+    std::regex row("\\{\"([^\"]*)\", nativegen_blob_\\w+ \\+ (\\d+), (\\d+)\\}");
+    for (std::sregex_iterator it(table.begin(), table.end(), row), end; it != end; ++it) {
+        std::size_t at = std::stoul((*it)[2]), size = std::stoul((*it)[3]);
+        if (at + size > blob.size()) return "broken: an entry beyond the blob";
+        entries += (*it)[1].str() + "=" + blob.substr(at, size) + ";";
+    }
+    return entries;
+}
+
+std::string Expected(const Content& content) {
+    std::string entries;
+    for (const auto& [name, bytes] : content) entries += name + "=" + bytes + ";";
+    return entries;
+}
+
+// Writes `content` as the library "app" into `folder`, whole.
+void WriteWhole(const fs::path& folder, const Content& content) {
+    std::vector<Entry> entries = Entries(content);
+    frontend::Failure failure;
+    library::Request request{"app", "app", library::DataFormat::Incbin, folder, folder.generic_string()};
+    ASSERT_TRUE(library::WriteLibrary(request, entries, &failure)) << failure.path << ": " << failure.why;
+}
+
+TEST(LibraryFilesTest, EveryStopLeavesOneRunsEntriesOrNoLink) {
+    const Content before = {{"a", "alpha"}, {"b", "beta"}};
+    const struct {
+        const char* change;
+        Content after;
+    } rows[] = {
+        {"a byte, the same places", {{"a", "alphA"}, {"b", "beta"}}},
+        {"a size", {{"a", "alphabet"}, {"b", "beta"}}},
+        {"two sizes, the same total", {{"a", "alphax"}, {"b", "eta"}}},
+        {"a name", {{"a", "alpha"}, {"c", "beta"}}},
+        {"an entry fewer", {{"a", "alpha"}}},
+        {"nothing", before},
+    };
+    for (const auto& row : rows) {
+        for (std::size_t stop = 0;; ++stop) {
+            TempDir dir;
+            WriteWhole(dir.path(), before);
+            ASSERT_EQ(Linked(dir.path()), Expected(before)) << row.change;
+            std::vector<Entry> entries = Entries(row.after);
+            std::vector<library::Script> scripts;
+            std::string blob;
+            frontend::Failure failure;
+            ASSERT_TRUE(library::Gather(entries, &scripts, &blob, &failure));
+            library::Request request{"app", "app", library::DataFormat::Incbin, dir.path(),
+                                     dir.path().generic_string()};
+            auto writes = library::Writes(request, scripts, blob, library::Present(dir.path()));
+            ASSERT_TRUE(library::Perform(writes, stop, &failure)) << failure.path << ": " << failure.why;
+            std::string linked = Linked(dir.path());
+            EXPECT_TRUE(linked == Expected(before) || linked == Expected(row.after) || linked == "no link")
+                << row.change << ", stopped after " << stop << " of " << writes.size() << " writes: " << linked;
+            if (stop < writes.size()) continue;
+            // the whole run: the new entries, and one blob beside the sources
+            EXPECT_EQ(linked, Expected(row.after)) << row.change;
+            std::size_t blobs = 0;
+            for (const std::string& name : dir.Names()) blobs += name.size() > 4 && name.ends_with(".bin");
+            EXPECT_EQ(blobs, 1u) << row.change;
+            break;
+        }
+    }
+}
+
+// Entries whose bytes come from files: read whole, in order; a file that
+// cannot be read fails the step with its name, before anything is written.
+TEST(LibraryFilesTest, EntriesFromFilesAreReadWholeOrTheStepFails) {
+    TempDir dir;
+    fs::path one = dir.Write("in/one.txt", "first"), two = dir.Write("in/two.txt", std::string(100000, 'z'));
+    std::vector<Entry> entries = {{"one", one, {}}, {"held", {}, "bytes"}, {"two", two, {}}};
+    std::vector<library::Script> scripts;
+    std::string blob;
+    frontend::Failure failure;
+    ASSERT_TRUE(library::Gather(entries, &scripts, &blob, &failure));
+    EXPECT_EQ(blob, "firstbytes" + std::string(100000, 'z'));
+    ASSERT_EQ(scripts.size(), 3u);
+    EXPECT_EQ(scripts[2].offset, 10u);
+    EXPECT_EQ(scripts[2].size, 100000u);
+
+    std::vector<Entry> missing = {{"one", one, {}}, {"gone", dir.path() / "in" / "gone.txt", {}}};
+    library::Request request{"app", "app", library::DataFormat::Incbin, dir.MakeDir("out"), "/out"};
+    EXPECT_FALSE(library::WriteLibrary(request, missing, &failure));
+    EXPECT_NE(failure.path.find("gone.txt"), std::string::npos) << failure.path;
+    EXPECT_TRUE(fs::is_empty(dir.path() / "out"));
+}
+
+}  // namespace
+}  // namespace test
