@@ -15,7 +15,8 @@
 # generator writes standing in that directory, byte for byte. It reads the
 # tree and writes only into OUTPUT_DIR (default: a directory of the
 # target's own, so two calls never write one header; it is never
-# cleaned). Its depfile lists every script and directory the walk read:
+# cleaned; a relative one is taken from the current binary directory, as
+# every output is). Its depfile lists every script and directory the walk read:
 # with Ninja, and the front end not run through an emulator, adding,
 # changing, renaming or removing a script runs it again and nothing else
 # does; elsewhere (Make, an emulator, a name no depfile can hold) it runs
@@ -145,7 +146,7 @@ function(nativegen_header out_var)
     message(FATAL_ERROR "nativegen_header: SCRIPT_ROOT and OUTPUT_DIR are required")
   endif()
   get_filename_component(root "${ARG_SCRIPT_ROOT}" ABSOLUTE)
-  get_filename_component(out "${ARG_OUTPUT_DIR}" ABSOLUTE)
+  get_filename_component(out "${ARG_OUTPUT_DIR}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_BINARY_DIR}")
   if(NOT IS_DIRECTORY "${root}")
     message(FATAL_ERROR "nativegen_header: SCRIPT_ROOT ${root} is not a directory")
   endif()
@@ -182,7 +183,7 @@ function(nativegen_add_header target)
     endif()
   endforeach()
   nativegen_header(header SCRIPT_ROOT "${ARG_SCRIPT_ROOT}" OUTPUT_DIR "${ARG_OUTPUT_DIR}" ${options})
-  get_filename_component(out "${ARG_OUTPUT_DIR}" ABSOLUTE)
+  get_filename_component(out "${ARG_OUTPUT_DIR}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_BINARY_DIR}")
 
   add_custom_target(${target}_native_h DEPENDS "${out}/native.h.stamp")
   add_library(${target} INTERFACE)

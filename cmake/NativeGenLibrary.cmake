@@ -15,7 +15,8 @@
 #
 # The front end (nativegen-build) walks the tree as the generator does and
 # writes the library's sources into OUTPUT_DIR (nativegen-libraries/<target>
-# in the current build directory by default), each only when its content
+# in the current build directory by default; a relative one is taken from
+# the current build directory), each only when its content
 # changes: a change to the tree rebuilds this library's data and table,
 # and never a consumer. It runs as the header's rule does (with Ninja, not
 # through an emulator, when its depfile says a script or directory
@@ -27,6 +28,9 @@
 # what a folder holds (docs/package-library.md). "*" and "?" stay within
 # a folder, "**" crosses folders, a glob without "/" matches the file's
 # own name at any depth; ASCII case is ignored.
+#
+# The scripts' bytes together may not pass what links for the target
+# (docs/limits.md): the build stops before anything compiles, naming both.
 #
 # COMPRESS stores each file as a zstd frame of its own (level 1 to 22, 9
 # by default) where that saves a tenth, as it is otherwise; <ns>::read()
@@ -226,12 +230,31 @@ function(nativegen_add_library target)
   if(NOT ARG_OUTPUT_DIR)
     set(ARG_OUTPUT_DIR "${CMAKE_CURRENT_BINARY_DIR}/nativegen-libraries/${target}")
   endif()
-  get_filename_component(out "${ARG_OUTPUT_DIR}" ABSOLUTE)
+  get_filename_component(out "${ARG_OUTPUT_DIR}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_BINARY_DIR}")
   file(MAKE_DIRECTORY "${out}")
   set(header "${out}/${target}.h")
   set(table "${out}/${target}.table.cpp")
   set(data "${out}/${target}.data.${data_ext}")
-  set(options --library ${target} --namespace ${ARG_NAMESPACE} --data ${ARG_DATA})
+  # what the data goes to, for the largest blob that links there (the
+  # front end refuses a larger one before anything compiles)
+  if(ARG_DATA STREQUAL "msvc")
+    set(form msvc)
+  elseif(APPLE)
+    set(form macho-arm64)
+    if("x86_64" IN_LIST CMAKE_OSX_ARCHITECTURES OR (NOT CMAKE_OSX_ARCHITECTURES AND
+                                                    CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64)$"))
+      set(form macho-x86_64)
+    endif()
+  elseif(WIN32 OR CYGWIN)
+    set(form coff)
+  elseif(CMAKE_SIZEOF_VOID_P EQUAL 8 AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
+    set(form elf-x86_64)
+  elseif(CMAKE_SIZEOF_VOID_P EQUAL 8 AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64|ARM64)$")
+    set(form elf-aarch64)
+  else()
+    set(form elf)
+  endif()
+  set(options --library ${target} --namespace ${ARG_NAMESPACE} --data ${ARG_DATA} --target ${form})
   if(ARG_STRICT)
     list(APPEND options --strict)
   endif()

@@ -40,6 +40,9 @@ struct RunWatcher {
     // Are the header's lines wanted? A watcher that takes only the bytes
     // (a library) spares the run formatting them; Emitted comes all the same.
     virtual bool WantsLines() const { return true; }
+    // The folder `path` was not entered: it is the same folder as
+    // `ancestor` (trailing backslash included), which is being walked.
+    virtual void NotEntered(TextValue path, TextValue ancestor) = 0;
 
 protected:
     ~RunWatcher() = default;
@@ -54,7 +57,8 @@ extern RunWatcher* Watcher;
 [[noreturn]] void GeneratorMain(void (*exitHook)() = ReleaseGlobals);
 
 // Visits `directory` and every directory below it, depth first, files
-// before subdirectories, handing each file that matches the pattern and
+// before subdirectories (never one that is the same folder, by identity, as
+// one on the path from the top call to it), handing each file that matches the pattern and
 // meets the attribute mask to EmitEntry. A backslash is added to the
 // caller's directory variable when it lacks one. Defaults when not given:
 // the pattern "*.js" (stored in the caller's variable) and mask 39.

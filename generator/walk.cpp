@@ -1,5 +1,6 @@
 #include "generator/generator.h"
 
+#include "platform/platform.h"
 #include "runtime/services/search.h"
 #include "runtime/services/text.h"
 
@@ -21,6 +22,29 @@ void Assign(TextValue& variable, TextValue value) {
     variable = value;
 }
 
+// One folder on the current path from the root: its identity (none when
+// it could not be had) and its path. Each level of the walk keeps its own
+// on its stack; `up` is the level that walks it.
+struct Ancestor {
+    std::optional<platform::FileIdentity> identity;
+    TextValue path;
+    const Ancestor* up;
+};
+
+// The innermost folder being walked; null outside a walk.
+const Ancestor* innermost = nullptr;
+
+// The folder on the current path that `sub` is the same folder as (a link
+// to it, or a mount of it), or null. A folder whose identity cannot be had
+// is taken for a new one.
+const Ancestor* SameAsAnAncestor(TextValue sub) {
+    std::optional<platform::FileIdentity> identity = platform::IdentityOf(sub);
+    if (!identity) return nullptr;
+    for (const Ancestor* a = innermost; a; a = a->up)
+        if (a->identity == identity) return a;
+    return nullptr;
+}
+
 }  // namespace
 
 void WalkDirectory(TextValue& directory, TextValue& pattern, bool patternGiven, std::int32_t mask, bool maskGiven) {
@@ -29,6 +53,10 @@ void WalkDirectory(TextValue& directory, TextValue& pattern, bool patternGiven, 
     if (!EndsInSeparator(directory)) Assign(directory, ConcatText({directory, "\\"}));
     if (!maskGiven) mask = kDefaultMask;
     if (Watcher) Watcher->Listed(directory);
+    // Invariant: `innermost` lists exactly the folders being walked, from
+    // this one up to the root, while this level runs.
+    const Ancestor self{platform::IdentityOf(directory), directory, innermost};
+    innermost = &self;
 
     FindHandle slot = 0;
     // files first, in the order the search yields them
@@ -48,11 +76,18 @@ void WalkDirectory(TextValue& directory, TextValue& pattern, bool patternGiven, 
     while (TextLength(FoundEntry) != 0) {
         if (CompareText(FoundEntry, ".") != 0 && CompareText(FoundEntry, "..") != 0) {
             TextValue sub = ConcatText({directory, FoundEntry});
-            WalkDirectory(sub, pattern, true, mask, true);
+            // a folder already on the path (a link up the tree) is not
+            // entered again: walked, it would never end
+            if (const Ancestor* same = SameAsAnAncestor(sub)) {
+                if (Watcher) Watcher->NotEntered(sub, same->path);
+            } else {
+                WalkDirectory(sub, pattern, true, mask, true);
+            }
             ReleaseText(sub);
             PumpMessages();
         }
         Assign(FoundEntry, FindEntry(nullptr, kDirectoryMask, false, &slot));
     }
     CloseFind(slot);
+    innermost = self.up;
 }

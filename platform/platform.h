@@ -88,7 +88,8 @@ FileHandle CreateForWrite(const char* path);
 bool WriteBytes(FileHandle file, const void* data, std::uint32_t size);
 
 // Creates a file for writing only when nothing of that name exists;
-// kInvalidFile otherwise.
+// kInvalidFile otherwise. Shared for deleting alone, so that an
+// interruption can remove it while it is open.
 FileHandle CreateNewForWrite(const char* path);
 
 // Opens a regular file for writing from its start without truncating it,
@@ -164,6 +165,29 @@ unsigned long ProcessNumber();
 // Closes a file; kInvalidFile is ignored. False when the close failed
 // (a write that could not be flushed).
 bool CloseFile(FileHandle file);
+
+// ---- Interruption ----------------------------------------------------------
+
+// Calls `handler` when the process is interrupted (SIGINT, SIGTERM or
+// SIGHUP; on Windows a console control event), then ends the process as
+// the interruption itself would: killed by that signal; on Windows with
+// STATUS_CONTROL_C_EXIT. A signal the process was started ignoring stays
+// ignored. The handler must be async-signal-safe; it may run on another
+// thread (Windows). A later call replaces the handler.
+void OnInterrupt(void (*handler)());
+
+// A file's name in the system's own form, absolute, made ready so that
+// removing it takes nothing but the removal.
+struct ReadiedPath {
+    alignas(8) char bytes[4096];
+};
+
+// Readies the program path `path` (relative names from the working
+// directory now). False when it cannot be named so.
+bool ReadyForRemoval(const char* path, ReadiedPath* out);
+
+// Removes the readied file, if it is there. Async-signal-safe.
+void RemoveReadied(const ReadiedPath& path);
 
 // ---- File identity ---------------------------------------------------------
 

@@ -27,6 +27,8 @@
 #               pasted, against the installed package: CMake (installed,
 #               subproject, by path), Make (a script deleted, a name no
 #               depfile holds), Meson, the cross build, the command line
+# outputdir     a relative OUTPUT_DIR is taken from the build directory:
+#               the sources gain nothing
 cmake_minimum_required(VERSION 3.25)
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
@@ -326,6 +328,29 @@ elseif(CHECK STREQUAL "libraryrules")
       message(FATAL_ERROR "row ${i} was refused:\n${out}")
     elseif(NOT said STREQUAL "" AND (NOT failed OR NOT flat MATCHES "${said}"))
       message(FATAL_ERROR "row ${i} was not refused with \"${said}\":\n${out}")
+    endif()
+  endforeach()
+
+elseif(CHECK STREQUAL "outputdir")
+  install_package()
+  file(COPY ${SOURCE}/examples/scripts/ DESTINATION ${WORK}/src/tree)
+  file(WRITE ${WORK}/src/CMakeLists.txt "cmake_minimum_required(VERSION 3.25)\nproject(rel LANGUAGES CXX)\n"
+             "find_package(NativeGen CONFIG REQUIRED)\n"
+             "nativegen_add_library(lib SCRIPT_ROOT tree OUTPUT_DIR made/lib)\n"
+             "nativegen_add_header(hdr SCRIPT_ROOT tree OUTPUT_DIR made/hdr)\n"
+             "add_custom_target(made ALL)\nadd_dependencies(made lib hdr_native_h)\n")
+  tree_listing(${WORK}/src before)
+  run(${CMAKE_COMMAND} -S ${WORK}/src -B ${WORK}/build -G Ninja -DCMAKE_PREFIX_PATH=${WORK}/package)
+  run(${CMAKE_COMMAND} --build ${WORK}/build)
+  tree_listing(${WORK}/src after)
+  if(NOT before STREQUAL after)
+    message(FATAL_ERROR "the sources gained files: ${after}")
+  endif()
+  # the blob is named by its content: lib.<hash>.bin
+  file(GLOB blob ${WORK}/build/made/lib/lib.*.bin)
+  foreach(made lib/lib.data.cpp hdr/native.h)
+    if(NOT EXISTS ${WORK}/build/made/${made} OR NOT blob)
+      message(FATAL_ERROR "made/${made} or the blob is not in the build directory")
     endif()
   endforeach()
 

@@ -22,6 +22,7 @@
 #include <wctype.h>
 #include <fcntl.h>
 #include <iconv.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/xattr.h>
@@ -612,6 +613,56 @@ bool CloseFile(FileHandle file) {
     if (file == knownSize.fd) knownSize.fd = -1;
     return close(static_cast<int>(file)) == 0;
 }
+
+// ---- Interruption --------------------------------------------------------------
+
+namespace {
+
+void (*interruptHandler)() = nullptr;
+
+// Runs the handler, then lets the signal take its default course: it is
+// raised again and, blocked until this returns, ends the process.
+void OnSignal(int signal) {
+    int saved = errno;
+    if (interruptHandler) interruptHandler();
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    sigemptyset(&fallback.sa_mask);
+    sigaction(signal, &fallback, nullptr);
+    raise(signal);
+    errno = saved;
+}
+
+}  // namespace
+
+void OnInterrupt(void (*handler)()) {
+    interruptHandler = handler;
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    const int signals[] = {SIGINT, SIGTERM, SIGHUP};
+    for (int signal : signals) sigaddset(&action.sa_mask, signal);  // one handler run at a time
+    for (int signal : signals) {
+        struct sigaction old {};
+        if (sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+        sigaction(signal, &action, nullptr);
+    }
+}
+
+bool ReadyForRemoval(const char* path, ReadiedPath* out) {
+    std::string os;
+    if (!OsPath(path, &os)) return false;
+    if (os[0] != '/') {
+        char here[sizeof out->bytes];
+        if (!getcwd(here, sizeof here)) return false;
+        os = std::string(here) + "/" + os;
+    }
+    if (os.size() >= sizeof out->bytes) return false;
+    std::memcpy(out->bytes, os.c_str(), os.size() + 1);
+    return true;
+}
+
+void RemoveReadied(const ReadiedPath& path) { unlink(path.bytes); }
 
 // ---- File identity -------------------------------------------------------------
 

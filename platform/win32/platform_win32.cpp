@@ -230,7 +230,8 @@ bool WriteBytes(FileHandle file, const void* data, std::uint32_t size) {
 FileHandle CreateNewForWrite(const char* path) {
     std::wstring wide;
     if (!WidePath(path, &wide)) return kInvalidFile;
-    HANDLE h = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_ARCHIVE, nullptr);
+    HANDLE h = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_ARCHIVE,
+                           nullptr);
     return h == INVALID_HANDLE_VALUE ? kInvalidFile : reinterpret_cast<FileHandle>(h);
 }
 
@@ -333,6 +334,39 @@ bool CloseFile(FileHandle file) {
     if (file == kInvalidFile) return true;
     return CloseHandle(reinterpret_cast<HANDLE>(file)) != 0;
 }
+
+// ---- Interruption ------------------------------------------------------------------
+
+namespace {
+
+void (*interruptHandler)() = nullptr;
+
+// Runs on a thread of its own: the handler, then the end of the process
+// at once, so that nothing the program does afterwards remakes a file.
+BOOL WINAPI OnConsoleEvent(DWORD) {
+    if (interruptHandler) interruptHandler();
+    TerminateProcess(GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
+    return TRUE;
+}
+
+}  // namespace
+
+void OnInterrupt(void (*handler)()) {
+    interruptHandler = handler;
+    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);  // a program without a console gets no event
+}
+
+bool ReadyForRemoval(const char* path, ReadiedPath* out) {
+    std::wstring wide;
+    if (!WidePath(path, &wide)) return false;
+    auto* full = reinterpret_cast<wchar_t*>(out->bytes);
+    constexpr DWORD room = sizeof out->bytes / sizeof(wchar_t);
+    DWORD n = GetFullPathNameW(wide.c_str(), room, full, nullptr);
+    return n > 0 && n < room;
+}
+
+// An open file is marked for removal, and goes when its last handle does.
+void RemoveReadied(const ReadiedPath& path) { DeleteFileW(reinterpret_cast<const wchar_t*>(path.bytes)); }
 
 // ---- File identity ---------------------------------------------------------------
 

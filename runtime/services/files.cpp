@@ -1,6 +1,7 @@
 #include "runtime/services/files.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -146,6 +147,46 @@ bool PutInPlace(const PendingFile* file) {
     return placed;
 }
 
+// The new files of pending files not yet put in place nor removed, for an
+// interruption to remove. Invariant: a slot whose `held` is set holds the
+// readied name of a file of this process, written before `held` was set
+// and left alone until it is cleared; an interruption reads nothing else.
+struct WatchedFile {
+    std::atomic<bool> held{false};
+    platform::ReadiedPath name;
+};
+static_assert(std::atomic<bool>::is_always_lock_free, "read from a signal handler");
+
+// More pending files than this at once are not removed on interruption.
+constexpr int kWatchedFiles = 8;
+WatchedFile watched[kWatchedFiles];
+
+// The interruption's handler: async-signal-safe.
+void RemoveWatchedFiles() {
+    for (WatchedFile& file : watched)
+        if (file.held.load()) platform::RemoveReadied(file.name);
+}
+
+// Puts the new file `name` among those an interruption removes; its place,
+// or -1 when every place is taken or the name cannot be readied.
+int Watch(const char* name) {
+    static const bool hooked = (platform::OnInterrupt(RemoveWatchedFiles), true);
+    (void)hooked;
+    for (int i = 0; i < kWatchedFiles; ++i) {
+        if (watched[i].held.load()) continue;
+        if (!platform::ReadyForRemoval(name, &watched[i].name)) return -1;
+        watched[i].held.store(true);
+        return i;
+    }
+    return -1;
+}
+
+// Takes the file's new file off the list, once it is moved or removed.
+void Unwatch(PendingFile* file) {
+    if (file->watched >= 0) watched[file->watched].held.store(false);
+    file->watched = -1;
+}
+
 }  // namespace
 
 std::int32_t OpenPendingFile(TextValue name, PendingFile* file) {
@@ -170,6 +211,7 @@ std::int32_t OpenPendingFile(TextValue name, PendingFile* file) {
             platform::RemoveFile(file->temporary);
             file->handle = platform::kInvalidFile;
         }
+        if (file->handle != platform::kInvalidFile) file->watched = Watch(file->temporary);
     }
     /* no new file beside it (a link, or a directory closed to us)? write it in place */
     file->inPlace = file->handle == platform::kInvalidFile;
@@ -215,9 +257,10 @@ std::int32_t CommitPendingFile(PendingFile* file) {
     bool same = closed && !file->failed && file->onlyIfChanged &&
                 HoldsSame(file->target, nullptr, 0, file->temporary);
     file->unchanged = same;
-    if (closed && !file->failed && !same) return PutInPlace(file) ? 1 : 0;
-    platform::RemoveFile(file->temporary);
-    return same ? 1 : 0;
+    bool placed = closed && !file->failed && !same && PutInPlace(file);  // which leaves no new file behind
+    if (!placed) platform::RemoveFile(file->temporary);
+    Unwatch(file);
+    return placed || same ? 1 : 0;
 }
 
 void AbandonPendingFile(PendingFile* file) {
@@ -226,4 +269,5 @@ void AbandonPendingFile(PendingFile* file) {
     platform::CloseFile(file->handle);
     file->handle = platform::kInvalidFile;
     if (!file->inPlace) platform::RemoveFile(file->temporary);
+    Unwatch(file);
 }

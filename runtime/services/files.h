@@ -47,6 +47,9 @@ std::int32_t WriteFileParts(int count, const TypedArg* args);
 // as it was. A target that could not be created over (read-only, hidden or
 // system) or that is no regular file (a FIFO, a device) is left alone.
 //
+// An interruption of the process (Ctrl-C, SIGTERM, SIGHUP, a console
+// event) removes every new file not yet put in place, then ends it.
+//
 // With onlyIfChanged (set after opening), a target that already holds
 // exactly the new bytes is left as it is, its time included, so that a
 // build sees nothing new; written in place, the content must then come in
@@ -58,6 +61,7 @@ struct PendingFile {
     bool failed = false;         // a write failed: nothing will be put in place
     bool onlyIfChanged = false;  // leave a target that holds the same bytes
     bool unchanged = false;      // the target held them already (in place: from the first write; else after the commit)
+    int watched = -1;            // the new file's place among those an interruption removes; -1: none
     char target[260] = {};
     char temporary[300] = {};
 };

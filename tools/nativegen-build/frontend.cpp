@@ -61,8 +61,9 @@ bool IsAbsolute(const std::string& path) {
 // come, and keeps its module name and place.
 class Collector final : public RunWatcher {
 public:
-    // `blob`: library mode's, the caller's; null for a header.
-    explicit Collector(library::ScratchBlob* blob) : blob_(blob) {}
+    // `blob`: library mode's, the caller's, which takes the scripts' bytes
+    // up to `keepLimit` in all; null for a header.
+    Collector(library::ScratchBlob* blob, std::uint64_t keepLimit) : blob_(blob), keepLimit_(keepLimit) {}
 
     // A library takes the bytes alone: no header line is formatted.
     bool WantsLines() const override { return blob_ == nullptr; }
@@ -86,7 +87,10 @@ public:
         if (!fresh)
             Problem(file, "its module name \"" + first->first + "\" is " + ShownPath(first->second) +
                               "'s too: a lookup by name finds only that one");
-        if (blob_) scripts_.push_back(blob_->Put(name ? name : "", std::string_view(reinterpret_cast<const char*>(data), count)));
+        total_ += count;
+        /* past the limit the run is refused: no more bytes are written */
+        if (blob_ && total_ <= keepLimit_)
+            scripts_.push_back(blob_->Put(name ? name : "", std::string_view(reinterpret_cast<const char*>(data), count)));
         if (file.find('?') != std::string::npos) return;  // named by its folder's listing; nothing to depend on
         fs::path real = FsPathOf(file);
         std::error_code error;
@@ -103,12 +107,20 @@ public:
             Problem(file, "it cannot be read: embedded with empty braces");
     }
 
+    void NotEntered(TextValue path, TextValue ancestor) override {
+        std::string above(ancestor);
+        above.pop_back();  // the walk's own trailing backslash
+        Problem(path, "the same folder as " + ShownPath(above) + ", which holds it: not entered");
+    }
+
     // Every file and directory the walk read, for the depfile.
     const std::set<std::string>& Inputs() const { return inputs_; }
     const std::vector<std::string>& Problems() const { return problems_; }
 
     // Library mode: each script's module name and place in the blob, in header order.
     const std::vector<library::Script>& Scripts() const { return scripts_; }
+    // The bytes of every script the walk emitted, written or not.
+    std::uint64_t Total() const { return total_; }
 
 private:
     // A program path as the user's system writes it.
@@ -172,6 +184,8 @@ private:
     }
 
     library::ScratchBlob* blob_;
+    std::uint64_t keepLimit_;
+    std::uint64_t total_ = 0;
     std::set<std::string> inputs_;
     std::map<std::string, std::string> names_;  // module name -> the first script's path
     std::vector<std::string> problems_;
@@ -182,11 +196,12 @@ private:
 
 // Can Ninja, and Make, read `path` back from a depfile? Besides what
 // DepfileName escapes, their file names hold only these bytes, and a name
-// may not end in ":".
+// may not end in ":". ("=" and "%" would make Make read a name's empty
+// rule as a variable or a pattern rule.)
 bool Nameable(std::string_view path) {
     if (!path.empty() && path.back() == ':') return false;  // read as the end of a target, escaped or not
     for (unsigned char c : path)
-        if (c < 0x80 && !std::isalnum(c) && !std::strchr(" #$!%()+,-./:=@[]_{}~", c)) return false;
+        if (c < 0x80 && !std::isalnum(c) && !std::strchr(" #$!()+,-./:@[]_{}~", c)) return false;
     return true;
 }
 
@@ -396,7 +411,7 @@ int RunHeader(const Options& options, const Tree& tree) {
     if (!MakeFolder(header.parent_path(), &failure)) return Report(failure);
     HeaderOutput output(header, options.safeIdentifiers);
     if (!output.Begin(&failure)) return Report(failure);
-    Collector collector(nullptr);
+    Collector collector(nullptr, 0);
     Walk(tree, &collector);
     // the depfile first: a run that fails on it leaves the header as it was
     std::string unnamed;
@@ -421,23 +436,55 @@ library::Request LibraryRequest(const Options& options) {
     // is absolute (a front end run through an emulator sees its own form of
     // the path); otherwise made absolute here
     request.blobFolder = IsAbsolute(options.output) ? options.output : DepfilePath(request.folder);
-    while (request.blobFolder.size() > 1 && (request.blobFolder.back() == '/' || request.blobFolder.back() == '\\'))
-        request.blobFolder.pop_back();
+    // a backslash ends a name where it is no separator (Linux): it stays
+    auto separator = [](char c) { return c == '/' || c == static_cast<char>(fs::path::preferred_separator); };
+    while (request.blobFolder.size() > 1 && separator(request.blobFolder.back())) request.blobFolder.pop_back();
     request.package = !options.files.empty();
     request.compress = options.compress;
     return request;
+}
+
+// Can the runtime write the library's sources under the names they take?
+// Asked before anything is written, so a folder it cannot name leaves no
+// blob behind. (".table.cpp" is the longest of their endings.)
+bool SourcesNameable(const library::Request& request, Failure* failure) {
+    fs::path longest = request.folder / FsPath(request.name + ".table.cpp");
+    std::string name;
+    *failure = {Utf8(longest), ""};
+    return RuntimePath(longest, &name, &failure->why);
+}
+
+// The most bytes a library's data can hold for the target `options` name.
+std::uint64_t BlobLimit(const Options& options) {
+    std::uint64_t limit = 0;
+    library::BlobLimit(options.target, &limit);  // the name was checked with the command line
+    return limit;
+}
+
+// Does a blob of `total` bytes link for the target? When not, `failure`
+// says so with both sizes: it is refused before anything compiles.
+bool WithinLimit(const Options& options, const library::Request& request, std::uint64_t total, Failure* failure) {
+    std::uint64_t limit = BlobLimit(options);
+    if (total <= limit) return true;
+    *failure = {Utf8(request.folder / FsPath(options.library + ".bin")),
+                std::string(request.package ? "the files" : "the scripts") + " come to " + std::to_string(total) +
+                    " bytes, past the " + std::to_string(limit) + " bytes a library's data can hold for " +
+                    options.target + ": nothing was written"};
+    return false;
 }
 
 // The run in library mode.
 int RunLibrary(const Options& options, const Tree& tree) {
     Failure failure;
     library::Request request = LibraryRequest(options);
-    if (!CheckLibraryNames(options, &request.nameSpace, &failure) || !MakeFolder(request.folder, &failure))
+    if (!CheckLibraryNames(options, &request.nameSpace, &failure) || !SourcesNameable(request, &failure) ||
+        !MakeFolder(request.folder, &failure))
         return Report(failure);
     library::ScratchBlob blob;
     if (!blob.Open(request, &failure)) return Report(failure);
-    Collector collector(&blob);
+    Collector collector(&blob, BlobLimit(options));
     Walk(tree, &collector);
+    if (!WithinLimit(options, request, collector.Total(), &failure)) return Report(failure);
     // the depfile first: a run that fails on it leaves the library as it was
     std::string unnamed;
     bool changed = false;
@@ -456,7 +503,8 @@ int RunLibrary(const Options& options, const Tree& tree) {
 int RunPackage(const Options& options) {
     Failure failure;
     library::Request request = LibraryRequest(options);
-    if (!CheckLibraryNames(options, &request.nameSpace, &failure)) return Report(failure);
+    if (!CheckLibraryNames(options, &request.nameSpace, &failure) || !SourcesNameable(request, &failure))
+        return Report(failure);
     std::error_code error;
     fs::path root = fs::absolute(FsPath(options.root), error);
     package::Walk walk;
@@ -467,7 +515,12 @@ int RunPackage(const Options& options) {
     std::set<std::string> inputs;
     for (const fs::path& path : walk.read) inputs.insert(DepfilePath(path));
     std::vector<library::Entry> entries;
-    for (package::File& file : walk.files) entries.push_back({std::move(file.name), std::move(file.path), {}, file.size});
+    std::uint64_t total = 0;
+    for (package::File& file : walk.files) {
+        total += file.size;
+        entries.push_back({std::move(file.name), std::move(file.path), {}, file.size});
+    }
+    if (!WithinLimit(options, request, total, &failure)) return Report(failure);
     // the depfile first: a run that fails on it leaves the library as it was
     std::string unnamed;
     bool changed = false;
@@ -502,6 +555,7 @@ std::string Usage() {
            "       " + p + " ROOT DIR --library NAME [--namespace NS] [--data incbin|msvc]\n" +
            "       " + pad + " [--compress[=LEVEL]]\n" +
            "       " + pad + " [--files GLOB... [--exclude GLOB]...]\n" +
+           "       " + pad + " [--target elf-x86_64|elf-aarch64|elf|coff|msvc|macho-x86_64|macho-arm64]\n" +
            "       " + pad + " [--depfile FILE [--depfile-target FILE]] [--strict]\n" +
            "       " + p + " --check-names --library NAME [--namespace NS]\n" +
            "       " + p + " --help | --version\n";
@@ -518,6 +572,7 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
                              : a == "--library"   ? &options->library
                              : a == "--namespace" ? &options->nameSpace
                              : a == "--data"      ? &options->data
+                             : a == "--target"    ? &options->target
                                                   : nullptr;
         std::vector<std::string>* globs = a == "--files" ? &options->files : a == "--exclude" ? &options->exclude : nullptr;
         if (globs) {
@@ -572,8 +627,9 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
         *why = "expected a script root and an output";
         return false;
     }
-    if (options->library.empty() && (!options->nameSpace.empty() || options->data != "incbin")) {
-        *why = "--namespace and --data go with --library";
+    if (options->library.empty() && (!options->nameSpace.empty() || options->data != "incbin" ||
+                                     options->target != "any")) {
+        *why = "--namespace, --data and --target go with --library";
         return false;
     }
     if (options->library.empty() && options->compress > 0) {
@@ -590,6 +646,11 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
     }
     if (options->data != "incbin" && options->data != "msvc") {
         *why = "--data takes incbin or msvc, not " + options->data;
+        return false;
+    }
+    if (std::uint64_t limit; !library::BlobLimit(options->target, &limit)) {
+        *why = "--target takes elf-x86_64, elf-aarch64, elf, coff, msvc, macho-x86_64, macho-arm64 or any, not " +
+               options->target;
         return false;
     }
     options->root = positional[0];

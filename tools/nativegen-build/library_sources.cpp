@@ -406,9 +406,11 @@ std::string TableSource(const Plan& plan, const std::vector<Script>& scripts, st
                       "#include <cstdint>\n#include <cstring>\n\n";
     if (plan.compress)
         out += "#define ZSTD_STATIC_LINKING_ONLY\n#include <zstd.h>\n\n";
-    /* the assembler defines the blob under its own name: no prefix is added */
+    /* the assembler defines the blob under its own name: no prefix is added, but Mach-O's own */
     if (plan.format == DataFormat::Incbin)
-        out += "extern \"C\" const char " + symbol + "[" + bound + "] __asm__(\"" + symbol + "\");\n\n";
+        out += "#if defined(__APPLE__) && defined(__MACH__)\nextern \"C\" const char " + symbol + "[" + bound +
+               "] __asm__(\"_" + symbol + "\");\n#else\nextern \"C\" const char " + symbol + "[" + bound +
+               "] __asm__(\"" + symbol + "\");\n#endif\n\n";
     else
         out += "extern \"C\" const char " + symbol + "[" + bound + "];\n\n";
 
@@ -477,8 +479,12 @@ std::string IncbinSource(const Plan& plan, const std::string& symbol, std::uint6
                                        HashedBlobName(plan.name, blobHash)) +
                       "// The assembler reads the blob into a read-only section under one symbol,\n"
                       "// followed by a zero byte; the compiler never sees the bytes.\n";
+    // x86-64 reaches data from code within 2 GiB: the blob goes to the
+    // large-data section, which the linker places after all other data
+    out += "#if defined(__ELF__) && defined(__x86_64__)\n#define NATIVEGEN_BLOB_SECTION \".lrodata.\"\n";
+    out += "#elif defined(__ELF__)\n#define NATIVEGEN_BLOB_SECTION \".rodata.\"\n#endif\n";
     out += "#if defined(__ELF__)\nasm(\n" + mark;
-    out += line(".pushsection .rodata." + symbol + ",\"a\"");
+    out += "    \".pushsection \" NATIVEGEN_BLOB_SECTION " + Quoted(symbol + ",\"a\"\n") + "\n";
     out += line(".globl " + symbol);
     out += line(".hidden " + symbol);
     out += line(".type " + symbol + ", %object");
@@ -493,6 +499,16 @@ std::string IncbinSource(const Plan& plan, const std::string& symbol, std::uint6
     out += line(".globl " + symbol);
     out += line(".balign 16");
     out += line(symbol + ":");
+    out += line(".incbin " + file);
+    out += line(".byte 0");
+    out += line(".text");
+    // Mach-O: a read-only section of the text segment, and C's "_" before the name
+    out += ");\n#elif defined(__APPLE__) && defined(__MACH__)\nasm(\n" + mark;
+    out += line(".section __TEXT,__const");
+    out += line(".globl _" + symbol);
+    out += line(".private_extern _" + symbol);
+    out += line(".p2align 4");
+    out += line("_" + symbol + ":");
     out += line(".incbin " + file);
     out += line(".byte 0");
     out += line(".text");
@@ -680,6 +696,31 @@ void MsvcWriter::End(std::string* out) {
 std::string HashedBlobName(const std::string& name, const std::string& hash) { return name + "." + hash + ".bin"; }
 
 std::string BlobFileName(const std::string& name, std::string_view blob) { return HashedBlobName(name, Hash(blob)); }
+
+
+bool BlobLimit(std::string_view target, std::uint64_t* limit) {
+    constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
+    // x86-64 ELF: the large-data section lies past all other data (4.5 GiB
+    // measured). Elsewhere the blob lies among the read-only data, between
+    // code and what reaches code within 2 GiB (unwind tables, x86-64 data
+    // references; one msvc object stays below 2 GiB besides), or a 32-bit
+    // address space holds it all; the rest of the reach is the program's.
+    // Invariant: "any" is the smallest.
+    static const struct {
+        std::string_view name;
+        std::uint64_t limit;
+    } limits[] = {
+        {"elf-x86_64", 4608 * kMiB}, {"elf-aarch64", 1536 * kMiB},  {"elf", 1536 * kMiB},
+        {"coff", 1536 * kMiB},       {"msvc", 1536 * kMiB},         {"macho-x86_64", 1536 * kMiB},
+        {"macho-arm64", 1536 * kMiB}, {"any", 1536 * kMiB},
+    };
+    for (const auto& entry : limits) {
+        if (entry.name != target) continue;
+        *limit = entry.limit;
+        return true;
+    }
+    return false;
+}
 
 std::vector<File> Sources(const Plan& plan, const std::vector<Script>& scripts, std::string_view blob) {
     std::vector<File> files;

@@ -146,6 +146,15 @@ private:
     std::string row_;  // the bytes of the row being filled
 };
 
+// The largest blob (the scripts' bytes together) that links for the
+// target `name` into `limit`: "elf-x86_64", "elf-aarch64", "elf" (any other
+// processor), "coff" (MinGW, Cygwin), "msvc" (the Msvc data format),
+// "macho-x86_64", "macho-arm64", or "any" (the smallest of them, for a
+// target not named). False for any other name. The numbers are measured
+// with bench/blob-limits, or follow from the relocations' reach where
+// nothing here links for the target.
+bool BlobLimit(std::string_view target, std::uint64_t* limit);
+
 // The Msvc data source's limits: no literal piece longer than kPieceBytes
 // bytes, and kRowBytes bytes (kPiecesPerRow pieces) in one concatenation.
 inline constexpr std::size_t kPieceBytes = 4064;

@@ -34,7 +34,7 @@ bool RuntimePath(const fs::path& path, std::string* name, std::string* why) {
         if (name->size() < sizeof PendingFile::target) return true;
     }
     *why = held ? "its path is too long to write (260 bytes or more in code page 936)"
-                : "code page 936 cannot hold its path";
+                : "code page 936 or Windows cannot hold its path";
     return false;
 }
 
