@@ -89,10 +89,8 @@ public:
                               "'s too: a lookup by name finds only that one");
         total_ += count;
         /* past the limit the run is refused: no more bytes are written */
-        if (blob_ && total_ <= keepLimit_) {
-            scripts_.push_back({name ? name : "", blob_->Size(), count});
-            blob_->Write(std::string_view(reinterpret_cast<const char*>(data), count));
-        }
+        if (blob_ && total_ <= keepLimit_)
+            scripts_.push_back(blob_->Put(name ? name : "", std::string_view(reinterpret_cast<const char*>(data), count)));
         if (file.find('?') != std::string::npos) return;  // named by its folder's listing; nothing to depend on
         fs::path real = FsPathOf(file);
         std::error_code error;
@@ -442,6 +440,7 @@ library::Request LibraryRequest(const Options& options) {
     auto separator = [](char c) { return c == '/' || c == static_cast<char>(fs::path::preferred_separator); };
     while (request.blobFolder.size() > 1 && separator(request.blobFolder.back())) request.blobFolder.pop_back();
     request.package = !options.files.empty();
+    request.compress = options.compress;
     return request;
 }
 
@@ -554,6 +553,7 @@ std::string Usage() {
     return "usage: " + p + " ROOT HEADER [--depfile FILE [--depfile-target FILE]] [--strict]\n" +
            "       " + pad + " [--safe-identifiers]\n" +
            "       " + p + " ROOT DIR --library NAME [--namespace NS] [--data incbin|msvc]\n" +
+           "       " + pad + " [--compress[=LEVEL]]\n" +
            "       " + pad + " [--files GLOB... [--exclude GLOB]...]\n" +
            "       " + pad + " [--target elf-x86_64|elf-aarch64|elf|coff|msvc|macho-x86_64|macho-arm64]\n" +
            "       " + pad + " [--depfile FILE [--depfile-target FILE]] [--strict]\n" +
@@ -587,6 +587,17 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
                 return false;
             }
             *value = arguments[++i];
+        } else if (a == "--compress" || a.rfind("--compress=", 0) == 0) {
+            options->compress = library::kDefaultCompressLevel;
+            std::string level = a.size() > 10 ? a.substr(11) : std::string();
+            if (a.size() > 10 && (level.empty() || level.size() > 2 ||
+                                  level.find_first_not_of("0123456789") != std::string::npos ||
+                                  std::stoi(level) < 1 || std::stoi(level) > library::MaxCompressLevel())) {
+                *why = "--compress takes a level from 1 to " + std::to_string(library::MaxCompressLevel()) +
+                       ", not \"" + level + "\"";
+                return false;
+            }
+            if (!level.empty()) options->compress = std::stoi(level);
         } else if (a == "--strict") {
             options->strict = true;
         } else if (a == "--safe-identifiers") {
@@ -619,6 +630,10 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
     if (options->library.empty() && (!options->nameSpace.empty() || options->data != "incbin" ||
                                      options->target != "any")) {
         *why = "--namespace, --data and --target go with --library";
+        return false;
+    }
+    if (options->library.empty() && options->compress > 0) {
+        *why = "--compress goes with --library";
         return false;
     }
     if (options->library.empty() && !options->files.empty()) {

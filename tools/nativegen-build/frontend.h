@@ -31,6 +31,7 @@ struct Options {
     std::string data = "incbin";  // how the library holds the bytes: incbin or msvc
     std::vector<std::string> files;    // a package: the globs of the files it takes (none: the scripts)
     std::vector<std::string> exclude;  // a package: the globs of the files it leaves out
+    int compress = 0;          // --compress[=LEVEL]: each entry's zstd level; 0: stored as they are
     std::string target = "any";   // what the library's data goes to, for its size limit
     bool strict = false;       // scripts not embedded whole fail the run
     bool safeIdentifiers = false;
