@@ -131,6 +131,7 @@ bool ScratchBlob::Open(const Request& request, frontend::Failure* failure) {
 }
 
 void ScratchBlob::Write(std::string_view bytes) {
+    if (bytes.empty()) return;  // an empty script's bytes may be null, which no write takes
     failed_ = failed_ || std::fwrite(bytes.data(), 1, bytes.size(), stream_) != bytes.size();
     size_ += bytes.size();
 }
