@@ -1,10 +1,10 @@
 # A tree of scripts as a static library.
 #
 #   nativegen_add_library(<target> SCRIPT_ROOT <dir> [FILES <glob>... [EXCLUDE <glob>...]]
-#                         [NAMESPACE <ns>] [STRICT] [OUTPUT_DIR <dir>] [DATA incbin|msvc]
-#                         [BUILDER <executable path or target>])
+#                         [NAMESPACE <ns>] [STRICT] [COMPRESS [<level>]] [OUTPUT_DIR <dir>]
+#                         [DATA incbin|msvc] [BUILDER <executable path or target>])
 #
-# makes the STATIC library <target> holding every script the generator
+# makes the library <target> (an OBJECT library) holding every script the generator
 # takes from the tree, and the header "<target>.h" through which a
 # consumer reaches them by module name, in the namespace NAMESPACE (the
 # target's name by default):
@@ -34,6 +34,13 @@
 # The scripts' bytes together may not pass what links for the target
 # (docs/limits.md): the build stops before anything compiles, naming both.
 #
+# COMPRESS stores each file as a zstd frame of its own (level 1 to 22, 9
+# by default) where that saves a tenth, as it is otherwise; <ns>::read()
+# gives any entry's bytes, and e.data is null for a compressed one
+# (docs/compression.md). The library links zstd for its consumers: the
+# zstd CMake package or pkg-config's libzstd, and without either the
+# configure stops.
+#
 # DATA picks how the bytes reach the object file: "incbin" (the assembler
 # reads the blob; GCC, Clang, MinGW) or "msvc" (C string literals within
 # that compiler's limits; needs C enabled). By default: "msvc" for MSVC
@@ -42,6 +49,39 @@
 # name) errors. BUILDER names the front end, as for nativegen_add_header.
 
 include_guard(GLOBAL)
+
+# Sets <var> to the target that links zstd (the `zstd` CMake package, or
+# `pkg-config libzstd`), for `who`; stops the configure, saying what to
+# install, when neither is there. A cross build looks in its own root
+# alone, never at the host's.
+function(_nativegen_zstd var who)
+  if(NOT TARGET zstd::libzstd_shared AND NOT TARGET zstd::libzstd_static AND NOT TARGET PkgConfig::nativegen_zstd)
+    if(CMAKE_CROSSCOMPILING)
+      find_package(zstd CONFIG QUIET ONLY_CMAKE_FIND_ROOT_PATH)
+    else()
+      find_package(zstd CONFIG QUIET)
+    endif()
+    if(NOT zstd_FOUND)
+      find_package(PkgConfig QUIET)
+      if(PKG_CONFIG_FOUND)
+        pkg_check_modules(nativegen_zstd QUIET IMPORTED_TARGET GLOBAL libzstd)
+      endif()
+    endif()
+  endif()
+  if(TARGET zstd::libzstd_shared AND NOT MINGW)
+    set(${var} zstd::libzstd_shared PARENT_SCOPE)
+  elseif(TARGET zstd::libzstd_static)
+    set(${var} zstd::libzstd_static PARENT_SCOPE)
+  elseif(TARGET zstd::libzstd_shared)
+    set(${var} zstd::libzstd_shared PARENT_SCOPE)
+  elseif(TARGET PkgConfig::nativegen_zstd)
+    set(${var} PkgConfig::nativegen_zstd PARENT_SCOPE)
+  else()
+    message(FATAL_ERROR "${who} needs zstd, and neither the zstd CMake package nor pkg-config's libzstd "
+                        "was found: install it (Debian and Ubuntu: apt-get install libzstd-dev; for the "
+                        "MinGW cross build: .ci/zstd-mingw), or point CMAKE_PREFIX_PATH at it")
+  endif()
+endfunction()
 
 # The front end's own rules for a library's name and namespace, asked of
 # it now where it can run already (an installed or prebuilt one run
@@ -103,7 +143,26 @@ function(_nativegen_check_consumer target nameSpace)
 endfunction()
 
 function(nativegen_add_library target)
-  cmake_parse_arguments(ARG "STRICT" "SCRIPT_ROOT;NAMESPACE;OUTPUT_DIR;DATA;BUILDER" "FILES;EXCLUDE" ${ARGN})
+  # COMPRESS takes an optional level: taken out before the rest is parsed
+  set(arguments ${ARGN})
+  set(compress "")
+  list(FIND arguments COMPRESS at)
+  if(at GREATER_EQUAL 0)
+    list(REMOVE_AT arguments ${at})
+    set(compress 9)
+    list(LENGTH arguments count)
+    if(at LESS count)
+      list(GET arguments ${at} level)
+      if(level MATCHES "^[0-9]+$")
+        if(level LESS 1 OR level GREATER 22)
+          message(FATAL_ERROR "nativegen_add_library: COMPRESS takes a level from 1 to 22, not ${level}")
+        endif()
+        set(compress ${level})
+        list(REMOVE_AT arguments ${at})
+      endif()
+    endif()
+  endif()
+  cmake_parse_arguments(ARG "STRICT" "SCRIPT_ROOT;NAMESPACE;OUTPUT_DIR;DATA;BUILDER" "FILES;EXCLUDE" ${arguments})
   if(ARG_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "nativegen_add_library: unknown arguments: ${ARG_UNPARSED_ARGUMENTS}")
   endif()
@@ -161,6 +220,10 @@ function(nativegen_add_library target)
     message(FATAL_ERROR "nativegen_add_library: DATA is incbin or msvc, not \"${ARG_DATA}\"")
   endif()
 
+  if(compress)
+    _nativegen_zstd(zstd "nativegen_add_library(${target} COMPRESS)")
+  endif()
+
   _nativegen_builder(builder nativegen_add_library "${ARG_BUILDER}" "")
   _nativegen_resolve(${builder} builder_file builder_depend run)
   _nativegen_check_names(${target} "${ARG_NAMESPACE}" ${builder} "${run}")
@@ -197,6 +260,9 @@ function(nativegen_add_library target)
   if(ARG_STRICT)
     list(APPEND options --strict)
   endif()
+  if(compress)
+    list(APPEND options --compress=${compress})
+  endif()
   foreach(kind FILES EXCLUDE)
     string(TOLOWER "--${kind}" option)
     foreach(glob IN LISTS ARG_${kind})
@@ -214,10 +280,17 @@ function(nativegen_add_library target)
   _nativegen_rule("${out}/${target}" "${root}" "${out}" MADE "${header}" "${table}" "${data}"
                   RUNNER ${run} COMMAND ${builder_file} OPTIONS ${options} DEPENDS ${builder_depend})
 
-  add_library(${target} STATIC "${table}" "${data}" "${header}" "${out}/${target}.stamp")
+  # an object library: its two objects go straight to the consumer's link,
+  # with no archive written (and read) between; a static library that links
+  # it holds them, for what links that
+  add_library(${target} OBJECT "${table}" "${data}" "${header}" "${out}/${target}.stamp")
   target_include_directories(${target} PUBLIC "$<BUILD_INTERFACE:${out}>")
   target_compile_features(${target} PUBLIC cxx_std_17)
   set_target_properties(${target} PROPERTIES LINKER_LANGUAGE CXX)
+  if(compress)
+    # the table's read() decompresses: the consumer links zstd with it
+    target_link_libraries(${target} PUBLIC ${zstd})
+  endif()
   if(ARG_DATA STREQUAL "incbin")
     # the assembler reads the blob: with GCC, outside link-time optimisation,
     # which would keep the assembler's symbol from the linker

@@ -45,6 +45,10 @@ install(CODE "
 
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs DESTINATION ${CMAKE_INSTALL_DOCDIR})
+if(NOT WIN32)
+  # where a Debian system looks for a package's licence
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
+endif()
 
 # Release packages: a .tar.gz and a .deb of the Linux build, a .zip of the
 # Windows one.
@@ -64,7 +68,15 @@ else()
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_MAINTAINER "nativegen <nativegen@localhost>")
   set(CPACK_DEBIAN_PACKAGE_SECTION devel)
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6")
+  # the versions of the C and C++ libraries the programs need, as the
+  # system's own tool reads them from the programs; without it, those this
+  # build's compiler and C library bring (GCC 12, glibc 2.34 symbols)
+  find_program(NATIVEGEN_SHLIBDEPS dpkg-shlibdeps)
+  if(NATIVEGEN_SHLIBDEPS)
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  else()
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34), libgcc-s1 (>= 3.0), libstdc++6 (>= 11)")
+  endif()
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${PROJECT_DESCRIPTION}\n The generator, its build front end, the consumer header, a CMake package and a\n pkg-config file.")
 endif()
 set(CPACK_PACKAGE_FILE_NAME nativegen-${PROJECT_VERSION}-${CPACK_SYSTEM_NAME})

@@ -235,7 +235,7 @@ TEST(FrontEndDepfileTest, EachNameIsEscapedOrLeftOutForAStandIn) {
         {"d$llar.js", "/t/d$$llar.js"},  {"c:olon", "/t/c\\:olon"},   {"colon:", ""},
         {"a;b.js", ""},                  {"a&b.js", ""},               {"Tom's.js", ""},
         {"a^b.js", ""},                  {"a`b.js", ""},               {"caf\xc3\xa9.js", "/t/caf\xc3\xa9.js"},
-        {"(x)[y]{z}@=+,~%!.js", "/t/(x)[y]{z}@=+,~%!.js"},
+        {"(x)[y]{z}@+,~!.js", "/t/(x)[y]{z}@+,~!.js"}, {"eq=1.js", ""},  {"x%y.js", ""},
     };
     for (const auto& row : rows) {
         std::string unnamed;

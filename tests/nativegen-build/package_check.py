@@ -28,6 +28,7 @@ TREE = {
     "lib/index.js": (b"module.exports = require('./Sub/Deep.JS');\n", True),
     "lib/Sub/Deep.JS": (b"exports.deep = 1;\r\n", True),
     "lib/empty.js": (b"", True),
+    "lib/bundle.js": (b"exports.x = 1;\n" * 2000, True),  # what --compress shrinks
     "lib/loop": (("link", ".."), False),
     "alias.js": (("link", "lib/index.js"), True),
     "data/stra\u00dfe.json": (b"{}", True),
@@ -42,6 +43,13 @@ TREE = {
     "\u0130stanbul/dvo\u0159\u00e1k.js": (b"x", True),
     "pipe.js": (("fifo",), False),
 }
+
+
+def COMPILERS(source):
+    """The configure options of each compiler's consumer build."""
+    return {"gcc": ["-DCMAKE_C_COMPILER=gcc", "-DCMAKE_CXX_COMPILER=g++"],
+            "clang": ["-DCMAKE_C_COMPILER=clang-14", "-DCMAKE_CXX_COMPILER=clang++-14"],
+            "mingw": ["-DCMAKE_TOOLCHAIN_FILE=" + os.path.join(source, "cmake", "mingw-w64.cmake")]}
 
 
 def fail(message):
@@ -152,9 +160,7 @@ def main():
     make_tree(root)
     files = expected_files(root)
 
-    compilers = {"gcc": ["-DCMAKE_C_COMPILER=gcc", "-DCMAKE_CXX_COMPILER=g++"],
-                 "clang": ["-DCMAKE_C_COMPILER=clang-14", "-DCMAKE_CXX_COMPILER=clang++-14"],
-                 "mingw": ["-DCMAKE_TOOLCHAIN_FILE=" + os.path.join(args.source, "cmake", "mingw-w64.cmake")]}
+    compilers = COMPILERS(args.source)
     if args.compiler == "clang" and not shutil.which("clang++-14"):
         print("clang++-14 is not installed: skipped")
         return
@@ -196,12 +202,12 @@ def main():
 
     if args.windows_builder:
         # the same library from the Linux and the Windows front end
-        for data in ("msvc", "incbin"):
+        for data, compress in (("msvc", []), ("incbin", []), ("incbin", ["--compress=3"])):
             outputs = {}
             for system, builder in (("linux", [args.builder]), ("windows", [args.wine, args.windows_builder])):
-                out = os.path.join(args.work, f"{system}-{data}")
+                out = os.path.join(args.work, f"{system}-{data}{len(compress)}")
                 prefix = "Z:" if system == "windows" else ""
-                run(builder + [prefix + root, prefix + out, "--library", "pkg", "--data", data,
+                run(builder + [prefix + root, prefix + out, "--library", "pkg", "--data", data] + compress + [
                                "--files", "*.js", "--files", "*.JSON", "--files", "*.wasm", "--files", "*.bin",
                                "--files", "LICENSE", "--files", "docs/**", "--exclude", "*.draft.*"])
                 outputs[system] = {}
@@ -210,7 +216,7 @@ def main():
                         with open(os.path.join(out, name), "rb") as source:
                             outputs[system][name] = source.read()
             if outputs["linux"] != outputs["windows"]:
-                fail(f"{data}: the Windows front end wrote another library: "
+                fail(f"{data} {compress}: the Windows front end wrote another library: "
                      + ", ".join(n for n in outputs["linux"] if outputs["linux"][n] != outputs["windows"].get(n)))
         print("the Windows front end writes the same library")
 

@@ -60,6 +60,10 @@ TEST(IdentifiersTest, ValidityAndRepair) {
         {"new", false, "new_"},
         {"class", false, "class_"},
         {"main", false, "main_"},
+        {"node_native", false, "node_native_"},
+        {"NDEBUG", false, "NDEBUG_"},
+        {"i386", false, "i386_"},
+        {"major", false, "major_"},
         {"caf\xc3\xa9", false, "caf_"},
         {"UP.JS", false, "UP_JS"},
         {"", false, "js"},
@@ -218,6 +222,8 @@ TEST(IdentifiersProgramTest, TheInputStaysAndNothingElseIsLeft) {
         {"a folder named outside ASCII", {folder / "in.h", folder / "out.h"}, folder / "in.h", changes, 0,
          {"模/in.h: " + changes, "模/out.h: " + rewritten}},
         {"an input that is no header", {"in.h", "out.h"}, "in.h", "#pragma once\r\n", 1, {"in.h: #pragma once\r\n"}},
+        {"the usage asked for", {"--help"}, "in.h", stays, 0, {"in.h: " + stays}},
+        {"the version asked for", {"--version"}, "in.h", stays, 0, {"in.h: " + stays}},
     };
     for (const auto& c : cases) {
         test::TempDir dir;

@@ -8,8 +8,11 @@
 namespace identifiers {
 namespace {
 
-// C (through C23) and C++ (through C++20) keywords, and "main", which no
-// variable at global scope may be called.
+// C (through C23) and C++ (through C++20) keywords; "main", which no
+// variable at global scope may be called; "node_native", the type every
+// descriptor line names; and names a build or a target defines that no
+// header list holds: NDEBUG (a release build), i386 (32-bit x86), and
+// <sys/sysmacros.h>'s major, minor and makedev.
 const std::unordered_set<std::string>& Reserved() {
     static const std::unordered_set<std::string> words = {
         "alignas", "alignof", "and", "and_eq", "asm", "auto", "bitand", "bitor", "bool", "break", "case", "catch",
@@ -23,7 +26,7 @@ const std::unordered_set<std::string>& Reserved() {
         "typename", "typeof", "typeof_unqual", "union", "unsigned", "using", "virtual", "void", "volatile",
         "wchar_t", "while", "xor", "xor_eq", "_Alignas", "_Alignof", "_Atomic", "_BitInt", "_Bool", "_Complex",
         "_Decimal32", "_Decimal64", "_Decimal128", "_Generic", "_Imaginary", "_Noreturn", "_Static_assert",
-        "_Thread_local", "main"};
+        "_Thread_local", "main", "node_native", "NDEBUG", "i386", "major", "minor", "makedev"};
     return words;
 }
 

@@ -89,10 +89,8 @@ public:
                               "'s too: a lookup by name finds only that one");
         total_ += count;
         /* past the limit the run is refused: no more bytes are written */
-        if (blob_ && total_ <= keepLimit_) {
-            scripts_.push_back({name ? name : "", blob_->Size(), count});
-            blob_->Write(std::string_view(reinterpret_cast<const char*>(data), count));
-        }
+        if (blob_ && total_ <= keepLimit_)
+            scripts_.push_back(blob_->Put(name ? name : "", std::string_view(reinterpret_cast<const char*>(data), count)));
         if (file.find('?') != std::string::npos) return;  // named by its folder's listing; nothing to depend on
         fs::path real = FsPathOf(file);
         std::error_code error;
@@ -198,11 +196,12 @@ private:
 
 // Can Ninja, and Make, read `path` back from a depfile? Besides what
 // DepfileName escapes, their file names hold only these bytes, and a name
-// may not end in ":".
+// may not end in ":". ("=" and "%" would make Make read a name's empty
+// rule as a variable or a pattern rule.)
 bool Nameable(std::string_view path) {
     if (!path.empty() && path.back() == ':') return false;  // read as the end of a target, escaped or not
     for (unsigned char c : path)
-        if (c < 0x80 && !std::isalnum(c) && !std::strchr(" #$!%()+,-./:=@[]_{}~", c)) return false;
+        if (c < 0x80 && !std::isalnum(c) && !std::strchr(" #$!()+,-./:@[]_{}~", c)) return false;
     return true;
 }
 
@@ -463,6 +462,7 @@ library::Request LibraryRequest(const Options& options) {
     auto separator = [](char c) { return c == '/' || c == static_cast<char>(fs::path::preferred_separator); };
     while (request.blobFolder.size() > 1 && separator(request.blobFolder.back())) request.blobFolder.pop_back();
     request.package = !options.files.empty();
+    request.compress = options.compress;
     return request;
 }
 
@@ -488,7 +488,7 @@ std::uint64_t BlobLimit(const Options& options) {
 bool WithinLimit(const Options& options, const library::Request& request, std::uint64_t total, Failure* failure) {
     std::uint64_t limit = BlobLimit(options);
     if (total <= limit) return true;
-    *failure = {Utf8(request.folder / FsPath(options.library + ".bin")),
+    *failure = {Utf8(request.folder),
                 std::string(request.package ? "the files" : "the scripts") + " come to " + std::to_string(total) +
                     " bytes, past the " + std::to_string(limit) + " bytes a library's data can hold for " +
                     options.target + ": nothing was written"};
@@ -579,6 +579,7 @@ std::string Usage() {
     return "usage: " + p + " ROOT HEADER [--depfile FILE [--depfile-target FILE]] [--strict]\n" +
            "       " + pad + " [--safe-identifiers]\n" +
            "       " + p + " ROOT DIR --library NAME [--namespace NS] [--data incbin|msvc]\n" +
+           "       " + pad + " [--compress[=LEVEL]]\n" +
            "       " + pad + " [--files GLOB... [--exclude GLOB]... [--skip-folder DIR]...]\n" +
            "       " + pad + " [--target elf-x86_64|elf-aarch64|elf|coff|msvc|macho-x86_64|macho-arm64]\n" +
            "       " + pad + " [--depfile FILE [--depfile-target FILE]] [--strict]\n" +
@@ -605,7 +606,7 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
                                           : a == "--skip-folder" ? &options->skip
                                                                  : nullptr;
         // a second value would silently win over the first
-        if (!globs && a.starts_with("--") && a.size() > 2 && !seen.insert(a).second) {
+        if (!globs && a.starts_with("--") && a.size() > 2 && !seen.insert(a.substr(0, a.find('='))).second) {
             *why = a + " is given twice";
             return false;
         }
@@ -621,6 +622,17 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
                 return false;
             }
             *value = arguments[++i];
+        } else if (a == "--compress" || a.rfind("--compress=", 0) == 0) {
+            options->compress = library::kDefaultCompressLevel;
+            std::string level = a.size() > 10 ? a.substr(11) : std::string();
+            if (a.size() > 10 && (level.empty() || level.size() > 2 ||
+                                  level.find_first_not_of("0123456789") != std::string::npos ||
+                                  std::stoi(level) < 1 || std::stoi(level) > library::MaxCompressLevel())) {
+                *why = "--compress takes a level from 1 to " + std::to_string(library::MaxCompressLevel()) +
+                       ", not \"" + level + "\"";
+                return false;
+            }
+            if (!level.empty()) options->compress = std::stoi(level);
         } else if (a == "--strict") {
             options->strict = true;
         } else if (a == "--safe-identifiers") {
@@ -653,6 +665,10 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
     if (options->library.empty() && (!options->nameSpace.empty() || options->data != "incbin" ||
                                      options->target != "any")) {
         *why = "--namespace, --data and --target go with --library";
+        return false;
+    }
+    if (options->library.empty() && options->compress > 0) {
+        *why = "--compress goes with --library";
         return false;
     }
     if (options->library.empty() && !options->files.empty()) {

@@ -32,6 +32,7 @@ struct Options {
     std::vector<std::string> files;    // a package: the globs of the files it takes (none: the scripts)
     std::vector<std::string> exclude;  // a package: the globs of the files it leaves out
     std::vector<std::string> skip;     // a package: folders the walk never enters (the output folder never is)
+    int compress = 0;          // --compress[=LEVEL]: each entry's zstd level; 0: stored as they are
     std::string target = "any";   // what the library's data goes to, for its size limit
     bool strict = false;       // scripts not embedded whole fail the run
     bool safeIdentifiers = false;

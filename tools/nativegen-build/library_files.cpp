@@ -151,6 +151,7 @@ ScratchBlob::~ScratchBlob() {
 bool ScratchBlob::Open(const Request& request, frontend::Failure* failure) {
     path_ = request.folder / frontend::FsPath(ScratchName(request.name, platform::ProcessNumber()));
     stream_ = platform::CreateNewStream(path_);
+    if (request.compress > 0) compressor_ = std::make_unique<Compressor>(request.compress);
     *failure = {frontend::Utf8(path_), "cannot be made (a file of that name, or a folder closed to it)"};
     if (!stream_) path_.clear();
     // an interruption removes it as it removes pending files; one the
@@ -163,6 +164,17 @@ bool ScratchBlob::Open(const Request& request, frontend::Failure* failure) {
 void ScratchBlob::Write(std::string_view bytes) {
     failed_ = failed_ || std::fwrite(bytes.data(), 1, bytes.size(), stream_) != bytes.size();
     size_ += bytes.size();
+}
+
+Script ScratchBlob::Put(std::string name, std::string_view bytes) {
+    Script script{std::move(name), size_, bytes.size()};
+    if (compressor_ && compressor_->Pack(bytes, &frame_)) {
+        script = {std::move(script.name), size_, frame_.size(), true, bytes.size()};
+        Write(frame_);
+    } else {
+        Write(bytes);
+    }
+    return script;
 }
 
 bool ScratchBlob::Flushed(frontend::Failure* failure) {
@@ -184,7 +196,7 @@ bool FinishStreamed(const Request& request, const std::vector<Script>& scripts, 
         if (!ReadPieces(blob.path_, &piece, [&](std::string_view bytes) { whole.Add(bytes); })) return false;
         hash = whole.Hex();
     }
-    Plan plan{request.name, request.nameSpace, request.format, std::string(), request.package};
+    Plan plan{request.name, request.nameSpace, request.format, std::string(), request.package, request.compress > 0};
     const std::string blobName = incbin ? HashedBlobName(request.name, hash) : std::string();
     if (incbin) {
         plan.blobPath = request.blobFolder + "/" + blobName;
@@ -234,31 +246,41 @@ bool FinishStreamed(const Request& request, const std::vector<Script>& scripts, 
 bool WriteLibrary(const Request& request, std::vector<Entry>& entries, frontend::Failure* failure, bool* changed) {
     ScratchBlob blob;
     if (!blob.Open(request, failure)) return false;
-    // a package's size is known from the walk: its hash is taken as the bytes come
+    // a package's size is known from the walk: its hash is taken as the bytes
+    // come (compressed, the blob's size is known only at the end, and it is
+    // read again for its hash)
+    const bool hashing = request.package && !blob.Compressing();
     std::uint64_t total = 0;
     for (const Entry& entry : entries) total += entry.size;
     BlobHash hash(total);
     auto write = [&](std::string_view bytes) {
-        if (request.package) hash.Add(bytes);
+        if (hashing) hash.Add(bytes);
         blob.Write(bytes);
     };
     std::vector<Script> scripts;
     std::vector<char> piece(kPiece);
+    std::string whole;  // compressing: the file being read, its room kept
     for (Entry& entry : entries) {
         std::uint64_t offset = blob.Size();
         *failure = {frontend::Utf8(entry.file), "cannot be read: the library would have a hole in it"};
-        if (entry.file.empty()) {
+        if (blob.Compressing()) {
+            whole.clear();
+            if (entry.file.empty()) whole.swap(entry.bytes);
+            else if (!ReadPieces(entry.file, &piece, [&](std::string_view bytes) { whole += bytes; })) return false;
+        } else if (entry.file.empty()) {
             write(entry.bytes);
             std::string().swap(entry.bytes);
         } else if (!ReadPieces(entry.file, &piece, write)) {
             return false;
-        } else if (request.package && !Unchanged(entry, blob.Size() - offset)) {
+        }
+        std::uint64_t length = blob.Compressing() ? whole.size() : blob.Size() - offset;
+        if (request.package && !Unchanged(entry, length)) {
             failure->why = "changed while it was read";
             return false;
         }
-        scripts.push_back({entry.name, offset, blob.Size() - offset});
+        scripts.push_back(blob.Compressing() ? blob.Put(entry.name, whole) : Script{entry.name, offset, length});
     }
-    return FinishStreamed(request, scripts, blob, request.package ? hash.Hex() : std::string(), failure, changed);
+    return FinishStreamed(request, scripts, blob, hashing ? hash.Hex() : std::string(), failure, changed);
 }
 
 }  // namespace library

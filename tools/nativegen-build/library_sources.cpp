@@ -4,7 +4,6 @@
 #include <bit>
 #include <cstring>
 #include <map>
-#include <numeric>
 #include <set>
 
 #include "tools/common/identifiers.h"
@@ -237,6 +236,14 @@ std::string ConsumerHeader(const Plan& plan) {
            "// How many entries there are.\n"
            "::std::size_t count() noexcept;\n"
            "\n"
+           "// Writes the bytes of `e` (one of all()'s) into `buffer`, exactly e.size of\n"
+           "// them: true, or false when `e` is no entry of this library or its stored\n"
+           "// bytes are damaged (what `buffer` holds is then unspecified). Allocates\n"
+           "// nothing and may run on any number of threads at once. In a compressed\n"
+           "// library e.data is null for a compressed entry: read() is the way to its\n"
+           "// bytes, decompressing with some 100 KiB of the caller's stack.\n"
+           "bool read(const entry& e, void* buffer) noexcept;\n"
+           "\n"
            "}  // namespace " + ns + "\n";
 }
 
@@ -275,10 +282,130 @@ std::string FolderTables(const std::vector<Script>& files) {
            "constexpr listing kFolders[" + std::to_string(folders.size()) + "] = {\n" + table + "};\n\n";
 }
 
+// The name hash find() computes, eight bytes at a time: each
+// little-endian word mixed in by a multiply and a fold, the short last
+// word and the length closing it. kNameHash is the same in C++ for the
+// table, which compilers turn into one load per word.
+std::uint64_t NameHash(std::string_view name) {
+    const auto* p = reinterpret_cast<const unsigned char*>(name.data());
+    std::size_t n = name.size();
+    std::uint64_t h = 0x9e3779b97f4a7c15ull ^ n;
+    auto word = [](const unsigned char* q, std::size_t count) {
+        std::uint64_t w = 0;
+        for (std::size_t k = count; k > 0; --k) w = (w << 8) | q[k - 1];
+        return w;
+    };
+    for (; n >= 8; p += 8, n -= 8) {
+        h = (h ^ word(p, 8)) * 0xff51afd7ed558ccdull;
+        h ^= h >> 29;
+    }
+    h = (h ^ word(p, n)) * 0xc4ceb9fe1a85ec53ull;
+    return h ^ (h >> 32);
+}
+
+const char kNameHash[] =
+    "// the name's hash, as the front end computed it for kSlots\n"
+    "::std::uint64_t hash(::std::string_view name) noexcept {\n"
+    "    const unsigned char* p = reinterpret_cast<const unsigned char*>(name.data());\n"
+    "    ::std::size_t n = name.size();\n"
+    "    ::std::uint64_t h = 0x9e3779b97f4a7c15ull ^ n;\n"
+    "    for (; n >= 8; p += 8, n -= 8) {\n"
+    "        ::std::uint64_t w = static_cast<::std::uint64_t>(p[0]) | static_cast<::std::uint64_t>(p[1]) << 8 |\n"
+    "                            static_cast<::std::uint64_t>(p[2]) << 16 | static_cast<::std::uint64_t>(p[3]) << 24 |\n"
+    "                            static_cast<::std::uint64_t>(p[4]) << 32 | static_cast<::std::uint64_t>(p[5]) << 40 |\n"
+    "                            static_cast<::std::uint64_t>(p[6]) << 48 | static_cast<::std::uint64_t>(p[7]) << 56;\n"
+    "        h = (h ^ w) * 0xff51afd7ed558ccdull;\n"
+    "        h ^= h >> 29;\n"
+    "    }\n"
+    "    ::std::uint64_t w = 0;\n"
+    "    for (::std::size_t k = n; k > 0; --k) w = (w << 8) | p[k - 1];\n"
+    "    h = (h ^ w) * 0xc4ceb9fe1a85ec53ull;\n"
+    "    return h ^ (h >> 32);\n"
+    "}\n\n";
+
+// find()'s index: open addressing over a power of two of slots, at least
+// twice the entries, probed one after another from a name's hash. A slot
+// holds an entry's place plus one (0: empty), its name's length and the
+// hash's upper half. Invariant: among equal names only the first in the
+// entries' order is put in, so a lookup finds that one, and a probe
+// always meets an empty slot.
+std::string HashTable(const std::vector<Script>& scripts) {
+    std::size_t count = 1;
+    while (count < 2 * scripts.size()) count *= 2;
+    struct Slot {
+        std::uint32_t place = 0, length = 0, tag = 0;
+    };
+    std::vector<Slot> slots(count);
+    std::set<std::string_view> placed;
+    for (std::size_t k = 0; k < scripts.size(); ++k) {
+        const std::string& name = scripts[k].name;
+        if (!placed.insert(name).second) continue;
+        std::uint64_t h = NameHash(name);
+        std::size_t i = h & (count - 1);
+        while (slots[i].place != 0) i = (i + 1) & (count - 1);
+        slots[i] = {static_cast<std::uint32_t>(k + 1), static_cast<std::uint32_t>(name.size()),
+                    static_cast<std::uint32_t>(h >> 32)};
+    }
+    std::string out = "struct slot {\n    unsigned place, length, tag;\n};\n\n"
+                      "// find()'s index: places (plus one) by the names' hashes\n"
+                      "constexpr ::std::size_t kSlotCount = " + std::to_string(count) + ";\n"
+                      "constexpr slot kSlots[" + std::to_string(count) + "] = {";
+    for (std::size_t i = 0; i < count; ++i) {
+        out += i % 8 ? " " : "\n    ";
+        out += slots[i].place == 0 ? std::string("{},")
+                                   : "{" + std::to_string(slots[i].place) + ", " + std::to_string(slots[i].length) +
+                                         ", " + std::to_string(slots[i].tag) + "u},";
+    }
+    return out + "\n};\n\n" + kNameHash;
+}
+
+// A compressed library's frames: each entry's zstd frame in the blob and
+// its length, in the entries' order; null for one stored as it is.
+std::string FrameTable(const std::vector<Script>& scripts, const std::string& symbol) {
+    std::string out = "struct frame {\n    const char* data;\n    ::std::size_t size;\n};\n\n"
+                      "// in the tree's order, beside kEntries\nconstexpr frame kFrames[" +
+                      std::to_string(scripts.empty() ? 1 : scripts.size()) + "] = {\n";
+    if (scripts.empty()) out += "    {nullptr, 0},\n";
+    for (const Script& s : scripts)
+        out += s.compressed ? "    {" + symbol + " + " + std::to_string(s.offset) + ", " + std::to_string(s.size) + "},\n"
+                            : std::string("    {nullptr, 0},\n");
+    return out + "};\n\n"
+                 "// room for one decompression context, on the reader's stack\n"
+                 "constexpr ::std::size_t kReadRoom = 128 * 1024;\n\n";
+}
+
+// read(): the entry found by its place among kEntries (not compared as
+// pointers into some other array), then its bytes copied or its frame
+// decompressed with a context made in the caller's stack, whose checksum
+// zstd checks.
+std::string ReadFunction(bool compress) {
+    std::string out =
+        "bool read(const entry& e, void* buffer) noexcept {\n"
+        "    const ::std::uintptr_t at = reinterpret_cast<::std::uintptr_t>(&e);\n"
+        "    const ::std::uintptr_t first = reinterpret_cast<::std::uintptr_t>(kEntries);\n"
+        "    if (at < first || at >= first + kCount * sizeof(entry) || (at - first) % sizeof(entry) != 0)\n"
+        "        return false;\n";
+    if (compress)
+        out += "    const frame& f = kFrames[(at - first) / sizeof(entry)];\n"
+               "    if (f.data) {\n"
+               "        alignas(16) unsigned char room[kReadRoom];\n"
+               "        ZSTD_DCtx* context = ZSTD_initStaticDCtx(room, sizeof room);\n"
+               "        if (!context) return false;\n"
+               "        ::std::size_t n = ZSTD_decompressDCtx(context, buffer, e.size, f.data, f.size);\n"
+               "        return !ZSTD_isError(n) && n == e.size;\n"
+               "    }\n";
+    return out + "    if (e.size > 0) ::std::memcpy(buffer, e.data, e.size);\n"
+                 "    return true;\n"
+                 "}\n\n";
+}
+
 std::string TableSource(const Plan& plan, const std::vector<Script>& scripts, std::uint64_t blobSize) {
     const std::string symbol = BlobSymbol(plan, scripts, blobSize);
     const std::string bound = std::to_string(blobSize + 1);
-    std::string out = Banner(plan, "the entries and their index") + "#include \"" + plan.name + ".h\"\n\n";
+    std::string out = Banner(plan, "the entries and their index") + "#include \"" + plan.name + ".h\"\n\n" +
+                      "#include <cstdint>\n#include <cstring>\n\n";
+    if (plan.compress)
+        out += "#define ZSTD_STATIC_LINKING_ONLY\n#include <zstd.h>\n\n";
     /* the assembler defines the blob under its own name: no prefix is added, but Mach-O's own */
     if (plan.format == DataFormat::Incbin)
         out += "#if defined(__APPLE__) && defined(__MACH__)\nextern \"C\" const char " + symbol + "[" + bound +
@@ -286,14 +413,6 @@ std::string TableSource(const Plan& plan, const std::vector<Script>& scripts, st
                "] __asm__(\"" + symbol + "\");\n#endif\n\n";
     else
         out += "extern \"C\" const char " + symbol + "[" + bound + "];\n\n";
-
-    // Invariant: `order` lists the entries by name, byte-wise, and among
-    // equal names in the tree's order, so a search for the first not less
-    // than a name lands on the first of its entries.
-    std::vector<std::uint32_t> order(scripts.size());
-    std::iota(order.begin(), order.end(), 0u);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::uint32_t l, std::uint32_t r) { return scripts[l].name < scripts[r].name; });
 
     const std::string slots = std::to_string(scripts.empty() ? 1 : scripts.size());
     out += "namespace " + plan.nameSpace + " {\nnamespace {\n\n";
@@ -304,28 +423,29 @@ std::string TableSource(const Plan& plan, const std::vector<Script>& scripts, st
     for (const Script& s : scripts) {
         out += "    {";
         out += Quoted(s.name);
-        out += ", " + symbol + " + " + std::to_string(s.offset) + ", " + std::to_string(s.size) + "},\n";
+        if (s.compressed)
+            out += ", nullptr, " + std::to_string(s.length) + "},\n";
+        else
+            out += ", " + symbol + " + " + std::to_string(s.offset) + ", " + std::to_string(s.size) + "},\n";
     }
-    out += "};\n\n// by name, then in the tree's order\nconstexpr unsigned kOrder[" + slots + "] = {";
-    for (std::size_t i = 0; i < order.size(); ++i) out += (i % 16 ? " " : "\n    ") + std::to_string(order[i]) + ",";
-    if (scripts.empty()) out += "0";
-    out += "\n};\n\n";
+    out += "};\n\n" + HashTable(scripts);
     if (plan.package) out += FolderTables(scripts);
+    if (plan.compress) out += FrameTable(scripts, symbol);
     out += "}  // namespace\n\n";
     out += "const entry* find(::std::string_view name) noexcept {\n"
-           "    ::std::size_t low = 0, high = kCount;\n"
-           "    while (low < high) {\n"
-           "        ::std::size_t mid = low + (high - low) / 2;\n"
-           "        if (::std::string_view(kEntries[kOrder[mid]].name) < name)\n"
-           "            low = mid + 1;\n"
-           "        else\n"
-           "            high = mid;\n"
+           "    const ::std::uint64_t h = hash(name);\n"
+           "    const ::std::uint32_t tag = static_cast<::std::uint32_t>(h >> 32);\n"
+           "    for (::std::size_t i = h & (kSlotCount - 1);; i = (i + 1) & (kSlotCount - 1)) {\n"
+           "        const slot& s = kSlots[i];\n"
+           "        if (s.place == 0) return nullptr;\n"
+           "        const entry& e = kEntries[s.place - 1];\n"
+           "        if (s.tag == tag && s.length == name.size() && ::std::memcmp(e.name, name.data(), name.size()) == 0)\n"
+           "            return &e;\n"
            "    }\n"
-           "    if (low < kCount && ::std::string_view(kEntries[kOrder[low]].name) == name) return &kEntries[kOrder[low]];\n"
-           "    return nullptr;\n"
            "}\n\n"
            "entries all() noexcept { return entries(kEntries, kCount); }\n\n"
-           "::std::size_t count() noexcept { return kCount; }\n\n";
+           "::std::size_t count() noexcept { return kCount; }\n\n" +
+           ReadFunction(plan.compress);
     if (plan.package)
         out += "names list(::std::string_view folder) noexcept {\n"
                "    if (!folder.empty() && folder.back() == '/') folder.remove_suffix(1);\n"
@@ -470,7 +590,10 @@ std::string BlobSymbol(const Plan& plan, const std::vector<Script>& scripts, std
     key += '\0';
     key += plan.nameSpace;
     key += '\0' + std::to_string(blobSize);
-    for (const Script& s : scripts) key += '\0' + s.name + '\0' + std::to_string(s.offset) + ',' + std::to_string(s.size);
+    for (const Script& s : scripts) {
+        key += '\0' + s.name + '\0' + std::to_string(s.offset) + ',' + std::to_string(s.size);
+        if (s.compressed) key += ",z" + std::to_string(s.length);
+    }
     return symbol + Hash(key).substr(0, 16);
 }
 

@@ -36,11 +36,14 @@
 namespace library {
 
 // One script: its module name as the header writes it (code page 936
-// bytes), and where its bytes lie in the blob.
+// bytes), and where its bytes lie in the blob. A compressed one lies
+// there as a zstd frame of `size` bytes; `length` is the file's own.
 struct Script {
     std::string name;
     std::uint64_t offset;
     std::uint64_t size;
+    bool compressed = false;
+    std::uint64_t length = 0;  // compressed: the file's length
 };
 
 // How the blob reaches the object file.
@@ -56,6 +59,7 @@ struct Plan {
     std::string blobPath;   // Incbin: the blob's absolute path, as .incbin names it (UTF-8): its
                             // folder, then BlobFileName
     bool package = false;   // a package: names are paths (UTF-8), and the header has list()
+    bool compress = false;  // entries may be zstd frames: read() decompresses, data is null for those
 };
 
 // A file to write: its name below the output directory and its content.

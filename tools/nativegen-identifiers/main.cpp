@@ -40,9 +40,14 @@ std::FILE* CreatePending(const fs::path& output, fs::path* pending) {
 
 int main(int argc, char** argv) {
     const std::vector<fs::path> args = platform::ToolArguments(argc, argv);
+    const char usage[] = "usage: nativegen-identifiers [--link] IN OUT\n       nativegen-identifiers --help | --version\n";
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "--version")) {
+        std::fputs(args[0] == "--help" ? usage : "nativegen-identifiers " NATIVEGEN_VERSION "\n", stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
     bool link = args.size() == 3 && args[0] == "--link";
     if (args.size() != 2 + (link ? 1 : 0)) {
-        std::fprintf(stderr, "usage: nativegen-identifiers [--link] IN OUT\n");
+        std::fputs(usage, stderr);
         return 2;
     }
     const fs::path& input = args[args.size() - 2];
