@@ -27,7 +27,9 @@
 # no EXCLUDE glob, by that path in UTF-8, and <ns>::list(folder) gives
 # what a folder holds (docs/package-library.md). "*" and "?" stay within
 # a folder, "**" crosses folders, a glob without "/" matches the file's
-# own name at any depth; ASCII case is ignored.
+# own name at any depth; ASCII case is ignored. A FILES glob that takes
+# no file fails the build and is named. The build tree and the output
+# folder, when they lie below the root, are never walked.
 #
 # The scripts' bytes together may not pass what links for the target
 # (docs/limits.md): the build stops before anything compiles, naming both.
@@ -267,6 +269,11 @@ function(nativegen_add_library target)
       list(APPEND options ${option} "${glob}")
     endforeach()
   endforeach()
+  if(ARG_FILES)
+    # a build tree below the root (an in-source build) is never walked:
+    # its objects and the library's own files would be taken
+    list(APPEND options --skip-folder "${CMAKE_BINARY_DIR}")
+  endif()
   # a file whose content did not change keeps its time: a touched script
   # rebuilds at most the data. (The blob, <target>.<hash>.bin, is named by
   # its content and by the data source, which changes with it.)

@@ -34,11 +34,14 @@ struct FileFacts {
     std::uint64_t size = 0;    // a regular file's length
     std::uint64_t volume = 0;  // with `index`, the same pair for the same file or folder
     std::uint64_t index = 0;   // however it is reached
+    std::int64_t modified = 0; // when its content last changed, in the system's own units
+    bool tooLong = false;      // QueryFile: refused because the path is longer than the system takes
 };
 
 // Asks the system what `path` is, links followed, without opening a file
 // that could make it wait (a FIFO). A path that leads nowhere (a link to
-// nothing) is Missing. False when the system refuses to say.
+// nothing) is Missing. False when the system refuses to say (`tooLong`
+// set when that is for the path's length).
 bool QueryFile(const std::filesystem::path& path, FileFacts* facts);
 
 // The names in the directory `dir`, "." and ".." left out, in the order

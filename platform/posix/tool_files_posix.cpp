@@ -28,13 +28,17 @@ std::FILE* CreateNewStream(const std::filesystem::path& path) {
 bool QueryFile(const std::filesystem::path& path, FileFacts* facts) {
     *facts = FileFacts{};
     struct stat info;
-    if (stat(path.c_str(), &info) != 0) return errno == ENOENT || errno == ENOTDIR;  // a link to nothing: Missing
+    if (stat(path.c_str(), &info) != 0) {
+        facts->tooLong = errno == ENAMETOOLONG;
+        return errno == ENOENT || errno == ENOTDIR;  // a link to nothing: Missing
+    }
     facts->kind = S_ISREG(info.st_mode)   ? FileKind::Regular
                   : S_ISDIR(info.st_mode) ? FileKind::Directory
                                           : FileKind::Other;
     facts->size = S_ISREG(info.st_mode) ? static_cast<std::uint64_t>(info.st_size) : 0;
     facts->volume = static_cast<std::uint64_t>(info.st_dev);
     facts->index = static_cast<std::uint64_t>(info.st_ino);
+    facts->modified = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
     return true;
 }
 

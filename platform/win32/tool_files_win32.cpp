@@ -92,6 +92,7 @@ bool QueryFile(const std::filesystem::path& path, FileFacts* facts) {
     HANDLE file = OpenPath(path, FILE_READ_ATTRIBUTES);
     if (file == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
+        facts->tooLong = error == ERROR_FILENAME_EXCED_RANGE;
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;  // a link to nothing: Missing
     }
     BY_HANDLE_FILE_INFORMATION info;
@@ -107,6 +108,8 @@ bool QueryFile(const std::filesystem::path& path, FileFacts* facts) {
     facts->size = facts->kind == FileKind::Regular ? (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow : 0;
     facts->volume = info.dwVolumeSerialNumber;
     facts->index = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    facts->modified = static_cast<std::int64_t>((std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
+                                                info.ftLastWriteTime.dwLowDateTime);
     return true;
 }
 

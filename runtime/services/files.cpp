@@ -183,11 +183,17 @@ int Watch(const char* name) {
 
 // Takes the file's new file off the list, once it is moved or removed.
 void Unwatch(PendingFile* file) {
-    if (file->watched >= 0) watched[file->watched].held.store(false);
+    UnwatchFile(file->watched);
     file->watched = -1;
 }
 
 }  // namespace
+
+int WatchFile(TextValue name) { return Watch(name); }
+
+void UnwatchFile(int place) {
+    if (place >= 0 && place < kWatchedFiles) watched[place].held.store(false);
+}
 
 std::int32_t OpenPendingFile(TextValue name, PendingFile* file) {
     *file = PendingFile{};

@@ -83,3 +83,12 @@ std::int32_t CommitPendingFile(PendingFile* file);
 // Closes and removes an unfinished file; the target stays as it was. Does
 // nothing for a file never opened or already committed.
 void AbandonPendingFile(PendingFile* file);
+
+// Puts the file `name` (a new file of this process, not yet in place)
+// among those an interruption removes. Its place, for UnwatchFile; -1
+// when every place is taken or the name cannot be readied.
+int WatchFile(TextValue name);
+
+// Takes the file at `place` (WatchFile's answer; -1 does nothing) off
+// that list, once it is put in place or removed.
+void UnwatchFile(int place);

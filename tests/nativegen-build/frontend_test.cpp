@@ -36,16 +36,6 @@ std::string Utf8(const fs::path& path) {
 
 fs::path FromUtf8(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())); }
 
-// The names in `folder`, sorted; none when it is missing.
-std::vector<std::string> Listing(const fs::path& folder) {
-    std::vector<std::string> names;
-    std::error_code error;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
-        names.push_back(Utf8(it->path().filename()));
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 class FrontEndTest : public testing::Test {
 protected:
     FrontEndTest() {
@@ -327,6 +317,27 @@ TEST_F(FrontEndTest, BadInputNamesThePathAndChangesNothing) {
         {{Utf8(dir.path() / "clash"), header, "--depfile", Utf8(dir.path() / "out")}, 1, "out: cannot be written"},
         {{Utf8(dir.path() / "clash"), header, "--safe-identifiers", "--depfile", Utf8(dir.path() / "out")}, 1,
          "out: cannot be written"},
+        // a package: a glob that takes nothing, the file system's root
+        {{Utf8(tree), lib, "--library", "pk", "--files", "*.js", "--files", "nomatch", "--files", "lib/"}, 1,
+         "no file below it is taken by the FILES glob \"nomatch\", \"lib/\""},
+        {{Utf8(tree), lib, "--library", "pk", "--files", "./app.js"}, 1, "FILES glob \"./app.js\""},
+        {{"/", lib, "--library", "pk", "--files", "*.js"}, 1, "/: the file system's root cannot be walked"},
+        {{"//", lib, "--library", "pk", "--files", "*.js"}, 1, "the file system's root cannot be walked"},
+        {{Utf8(dir.path() / "tree" / ".." / ".." / ".." / ".." / ".." / ".." / ".." / ".." / ".."), lib, "--library",
+          "pk", "--files", "*.js"},
+         1, "the file system's root cannot be walked"},
+        {{"--check-names", "--library", "a b", "--files", "*.js"}, 1, "a b: not a library name"},
+        {{"--check-names", "--library", "pk", "--files", "*.js"}, 0, ""},
+        // options that would be silently lost
+        {{Utf8(tree), lib, "--library", "a", "--library", "b"}, 2, "--library is given twice"},
+        {{Utf8(tree), lib, "--library", "a", "--data", "msvc", "--data", "incbin"}, 2, "--data is given twice"},
+        {{Utf8(tree), header, "--depfile", "a.d", "--depfile", "b.d"}, 2, "--depfile is given twice"},
+        {{Utf8(tree), lib, "--library", "a", "--safe-identifiers"}, 2, "--safe-identifiers goes with a header"},
+        {{Utf8(tree), header, "--depfile-target", "x"}, 2, "--depfile-target goes with --depfile"},
+        {{Utf8(tree), header, "--skip-folder", "x"}, 2, "--skip-folder go with --files"},
+        // a failure after the output folder was made leaves no folder
+        {{Utf8(dir.path() / "clash"), Utf8(dir.path() / "out" / "new" / "lib"), "--library", "ok", "--strict"}, 1,
+         "x.js.js: its module name \"x\""},
     };
     std::string notRun;
     for (const Row& row : rows) {
@@ -416,8 +427,8 @@ TEST_F(FrontEndTest, BlobsPastTheTargetsLimitAreRefusedBeforeAnythingIsWritten) 
                   row.code)
             << row.target << ": " << errors;
         EXPECT_NE(errors.find(row.said), std::string::npos) << row.target << ": " << errors;
-        std::error_code error;
-        EXPECT_TRUE(fs::is_empty(dir.path() / "out", error)) << row.target;
+        // not even the folder the run made
+        EXPECT_FALSE(fs::exists(dir.path() / "out")) << row.target;
     }
 }
 

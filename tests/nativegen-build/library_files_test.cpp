@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/tool_files.h"
 #include "tests/support/test_support.h"
 
 namespace test {
@@ -132,6 +133,31 @@ TEST(LibraryFilesTest, EntriesFromFilesAreReadWholeOrTheStepFails) {
     EXPECT_FALSE(library::WriteLibrary(request, missing, &failure));
     EXPECT_NE(failure.path.find("gone.txt"), std::string::npos) << failure.path;
     EXPECT_TRUE(fs::is_empty(dir.path() / "out"));
+
+    // a package's file not as the walk saw it: rewritten (same length, a
+    // new time) or cut while it was read
+    platform::FileFacts seen;
+    ASSERT_TRUE(platform::QueryFile(two, &seen));
+    request.package = true;
+    const struct {
+        const char* what;
+        std::uint64_t size;
+        std::int64_t modified;
+        bool written;
+    } rows[] = {
+        {"as walked", seen.size, seen.modified, true},
+        {"rewritten in place", seen.size, seen.modified - 1, false},
+        {"another length", seen.size + 1, seen.modified, false},
+    };
+    for (const auto& row : rows) {
+        std::vector<Entry> walked = {{"two", two, {}, row.size, row.modified}};
+        fs::path out = dir.MakeDir(std::string("pkg-") + row.what);
+        request.folder = out;
+        EXPECT_EQ(library::WriteLibrary(request, walked, &failure), row.written) << row.what;
+        if (row.written) continue;
+        EXPECT_EQ(failure.why, "changed while it was read") << row.what;
+        EXPECT_TRUE(fs::is_empty(out)) << row.what;
+    }
 }
 
 }  // namespace

@@ -164,7 +164,12 @@ def main():
     if args.compiler == "clang" and not shutil.which("clang++-14"):
         print("clang++-14 is not installed: skipped")
         return
+    # the build tree reached from below the root, as an in-source build has
+    # it (through a link: Ninja cannot build below a "$"): its objects
+    # ("*.bin" among them) and the library's own files stay out
     build = os.path.join(args.work, "build")
+    os.makedirs(build)
+    os.symlink(build, os.path.join(root, "build"))
     run(["cmake", "-S", os.path.join(args.source, "tests", "nativegen-build", "library_consumer"), "-B", build,
          "-G", "Ninja", "-DNATIVEGEN_SOURCE=" + args.source, "-DBUILDER=" + args.builder, "-DPACKAGE_ROOT=" + root]
         + compilers[args.compiler])

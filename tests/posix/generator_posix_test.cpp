@@ -347,6 +347,10 @@ TEST_F(GeneratorTest, InterruptedRunsLeaveNothingBehind) {
         {"front end, SIGINT", {builder, root, header}, SIGINT},
         {"front end, SIGTERM", {builder, root, header}, SIGTERM},
         {"front end, SIGHUP", {builder, root, header}, SIGHUP},
+        // a library's scratch blob (NAME.<process>.partial) goes as a pending header does
+        {"front end, library, SIGTERM", {builder, root, work_.path().string(), "--library", "big"}, SIGTERM},
+        {"front end, package, SIGINT",
+         {builder, root, work_.path().string(), "--library", "big", "--files", "*.js"}, SIGINT},
     };
     for (const Row& row : rows) {
         work_.Write("native.h", "earlier");

@@ -44,6 +44,17 @@ std::vector<std::string> TempDir::Names() const {
     return names;
 }
 
+std::vector<std::string> Listing(const fs::path& folder) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        std::u8string name = it->path().filename().u8string();
+        names.emplace_back(name.begin(), name.end());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 bool OpenPendingAt(const fs::path& path, PendingFile* file) {
     return OpenPendingFile(ProgramPath(path).c_str(), file) == 1;
 }

@@ -14,6 +14,9 @@ namespace fs = std::filesystem;
 
 // A fresh directory below the system's temporary directory, removed with
 // everything in it when the object goes.
+// The names in `folder` (UTF-8), sorted; none when it is missing.
+std::vector<std::string> Listing(const fs::path& folder);
+
 class TempDir {
 public:
     TempDir();

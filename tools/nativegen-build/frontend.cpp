@@ -257,14 +257,36 @@ bool CheckLibraryNames(const Options& options, std::string* nameSpace, Failure* 
     return true;
 }
 
-// Make the output folder (and those above it).
-bool MakeFolder(const fs::path& folder, Failure* failure) {
-    std::error_code error;
-    fs::create_directories(folder, error);
-    if (fs::is_directory(folder, error)) return true;
-    *failure = {Utf8(folder), "the output directory cannot be made"};
-    return false;
-}
+// The folders a run made, so that a run that fails leaves none of them
+// behind empty.
+class Folders {
+public:
+    // Makes `folder` and those above it that are missing, noting each one made.
+    bool Make(const fs::path& folder, Failure* failure) {
+        std::error_code error;
+        std::vector<fs::path> missing;
+        for (fs::path at = folder; !at.empty() && !fs::exists(at, error); at = at.parent_path()) {
+            missing.push_back(at);
+            if (at == at.parent_path()) break;
+        }
+        fs::create_directories(folder, error);
+        for (const fs::path& at : missing)
+            if (fs::is_directory(at, error)) made_.push_back(at);  // deepest first
+        if (fs::is_directory(folder, error)) return true;
+        *failure = {Utf8(folder), "the output directory cannot be made"};
+        return false;
+    }
+
+    // Removes the folders made, deepest first, while they are empty.
+    void RemoveIfEmpty() {
+        std::error_code error;
+        for (const fs::path& folder : made_)
+            if (!fs::is_empty(folder, error) || error || !fs::remove(folder, error)) return;
+    }
+
+private:
+    std::vector<fs::path> made_;
+};
 
 // Walk the tree, with `collector` told what the walk does. The header, when
 // one was begun, grows as the walk goes.
@@ -404,11 +426,11 @@ private:
 };
 
 // The run in header mode.
-int RunHeader(const Options& options, const Tree& tree) {
+int RunHeader(const Options& options, const Tree& tree, Folders* made) {
     Failure failure;
     std::error_code error;
     fs::path header = fs::absolute(FsPath(options.output), error);
-    if (!MakeFolder(header.parent_path(), &failure)) return Report(failure);
+    if (!made->Make(header.parent_path(), &failure)) return Report(failure);
     HeaderOutput output(header, options.safeIdentifiers);
     if (!output.Begin(&failure)) return Report(failure);
     Collector collector(nullptr, 0);
@@ -474,11 +496,11 @@ bool WithinLimit(const Options& options, const library::Request& request, std::u
 }
 
 // The run in library mode.
-int RunLibrary(const Options& options, const Tree& tree) {
+int RunLibrary(const Options& options, const Tree& tree, Folders* made) {
     Failure failure;
     library::Request request = LibraryRequest(options);
     if (!CheckLibraryNames(options, &request.nameSpace, &failure) || !SourcesNameable(request, &failure) ||
-        !MakeFolder(request.folder, &failure))
+        !made->Make(request.folder, &failure))
         return Report(failure);
     library::ScratchBlob blob;
     if (!blob.Open(request, &failure)) return Report(failure);
@@ -500,7 +522,7 @@ int RunLibrary(const Options& options, const Tree& tree) {
 // globs take, by their paths (package_files.h), each file's bytes
 // streamed into the library (library_files.h). The root is any path the
 // system can name.
-int RunPackage(const Options& options) {
+int RunPackage(const Options& options, Folders* made) {
     Failure failure;
     library::Request request = LibraryRequest(options);
     if (!CheckLibraryNames(options, &request.nameSpace, &failure) || !SourcesNameable(request, &failure))
@@ -509,23 +531,27 @@ int RunPackage(const Options& options) {
     fs::path root = fs::absolute(FsPath(options.root), error);
     package::Walk walk;
     if (error) return Report({options.root, "cannot be made absolute"});
-    if (!package::WalkTree(root, package::Selection{options.files, options.exclude}, &walk, &failure.path,
-                           &failure.why))
-        return Report(failure);
+    // "/", "/tmp/..", a link to "/": the walk would reach /proc
+    if (fs::path real = fs::canonical(root, error); !error && real == real.root_path())
+        return Report({Utf8(real), "the file system's root cannot be walked"});
+    // the library's own folder never: its blob would be taken again on every run
+    package::Selection selection{options.files, options.exclude, {request.folder}};
+    for (const std::string& folder : options.skip) selection.skip.push_back(fs::absolute(FsPath(folder), error));
+    if (!package::WalkTree(root, selection, &walk, &failure.path, &failure.why)) return Report(failure);
     std::set<std::string> inputs;
     for (const fs::path& path : walk.read) inputs.insert(DepfilePath(path));
     std::vector<library::Entry> entries;
     std::uint64_t total = 0;
     for (package::File& file : walk.files) {
         total += file.size;
-        entries.push_back({std::move(file.name), std::move(file.path), {}, file.size});
+        entries.push_back({std::move(file.name), std::move(file.path), {}, file.size, file.modified});
     }
     if (!WithinLimit(options, request, total, &failure)) return Report(failure);
     // the depfile first: a run that fails on it leaves the library as it was
     std::string unnamed;
     bool changed = false;
     if (!ReportProblems(walk.warnings, options.strict, request.folder, &failure) ||
-        !MakeFolder(request.folder, &failure) || !WriteDepfile(options, inputs, &unnamed, &failure) ||
+        !made->Make(request.folder, &failure) || !WriteDepfile(options, inputs, &unnamed, &failure) ||
         !library::WriteLibrary(request, entries, &failure, &changed))
         return Report(failure);
     Say(walk.warnings, unnamed, changed);
@@ -554,7 +580,7 @@ std::string Usage() {
            "       " + pad + " [--safe-identifiers]\n" +
            "       " + p + " ROOT DIR --library NAME [--namespace NS] [--data incbin|msvc]\n" +
            "       " + pad + " [--compress[=LEVEL]]\n" +
-           "       " + pad + " [--files GLOB... [--exclude GLOB]...]\n" +
+           "       " + pad + " [--files GLOB... [--exclude GLOB]... [--skip-folder DIR]...]\n" +
            "       " + pad + " [--target elf-x86_64|elf-aarch64|elf|coff|msvc|macho-x86_64|macho-arm64]\n" +
            "       " + pad + " [--depfile FILE [--depfile-target FILE]] [--strict]\n" +
            "       " + p + " --check-names --library NAME [--namespace NS]\n" +
@@ -565,6 +591,7 @@ std::string Usage() {
 
 bool ParseArguments(const std::vector<std::string>& arguments, Options* options, std::string* why) {
     std::vector<std::string> positional;
+    std::set<std::string> seen;  // the options given so far
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         const std::string& a = arguments[i];
         std::string* value = a == "--depfile"          ? &options->depfile
@@ -574,10 +601,18 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
                              : a == "--data"      ? &options->data
                              : a == "--target"    ? &options->target
                                                   : nullptr;
-        std::vector<std::string>* globs = a == "--files" ? &options->files : a == "--exclude" ? &options->exclude : nullptr;
+        std::vector<std::string>* globs = a == "--files"         ? &options->files
+                                          : a == "--exclude"     ? &options->exclude
+                                          : a == "--skip-folder" ? &options->skip
+                                                                 : nullptr;
+        // a second value would silently win over the first
+        if (!globs && a.starts_with("--") && a.size() > 2 && !seen.insert(a.substr(0, a.find('='))).second) {
+            *why = a + " is given twice";
+            return false;
+        }
         if (globs) {
             if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
-                *why = a + " needs a glob";
+                *why = a + (globs == &options->skip ? " needs a folder" : " needs a glob");
                 return false;
             }
             globs->push_back(arguments[++i]);
@@ -640,8 +675,16 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
         *why = "--files goes with --library";
         return false;
     }
-    if (options->files.empty() && !options->exclude.empty()) {
-        *why = "--exclude goes with --files";
+    if (options->files.empty() && (!options->exclude.empty() || !options->skip.empty())) {
+        *why = "--exclude and --skip-folder go with --files";
+        return false;
+    }
+    if (!options->library.empty() && options->safeIdentifiers) {
+        *why = "--safe-identifiers goes with a header, not --library";
+        return false;
+    }
+    if (options->depfile.empty() && !options->depfileTarget.empty()) {
+        *why = "--depfile-target goes with --depfile";
         return false;
     }
     if (options->data != "incbin" && options->data != "msvc") {
@@ -686,13 +729,17 @@ std::string DepfileText(const std::string& target, const std::set<std::string>& 
 }
 
 int Run(const Options& options) {
-    if (!options.files.empty()) return RunPackage(options);
     Tree tree;
     Failure failure;
     std::string nameSpace;
     if (options.checkNames) return CheckLibraryNames(options, &nameSpace, &failure) ? 0 : Report(failure);
-    if (!CheckRoot(options.root, &tree, &failure)) return Report(failure);
-    return options.library.empty() ? RunHeader(options, tree) : RunLibrary(options, tree);
+    Folders made;
+    int code = !options.files.empty()                        ? RunPackage(options, &made)
+               : !CheckRoot(options.root, &tree, &failure) ? Report(failure)
+               : options.library.empty()                     ? RunHeader(options, tree, &made)
+                                                             : RunLibrary(options, tree, &made);
+    if (code != 0) made.RemoveIfEmpty();
+    return code;
 }
 
 void Main(int argc, char** argv) {

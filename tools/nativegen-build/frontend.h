@@ -31,6 +31,7 @@ struct Options {
     std::string data = "incbin";  // how the library holds the bytes: incbin or msvc
     std::vector<std::string> files;    // a package: the globs of the files it takes (none: the scripts)
     std::vector<std::string> exclude;  // a package: the globs of the files it leaves out
+    std::vector<std::string> skip;     // a package: folders the walk never enters (the output folder never is)
     int compress = 0;          // --compress[=LEVEL]: each entry's zstd level; 0: stored as they are
     std::string target = "any";   // what the library's data goes to, for its size limit
     bool strict = false;       // scripts not embedded whole fail the run
@@ -41,7 +42,9 @@ struct Options {
 };
 
 // Reads the arguments (UTF-8, the program first) into `options`. False,
-// with `why` set, on anything it does not know or a value missing.
+// with `why` set, on anything it does not know, a value missing, an option
+// given twice (but --files, --exclude and --skip-folder) or one that does
+// not go with the others.
 bool ParseArguments(const std::vector<std::string>& arguments, Options* options, std::string* why);
 
 // `path` as a name in a Make-syntax depfile: spaces, "#" and ":" behind a

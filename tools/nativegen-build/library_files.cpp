@@ -37,11 +37,29 @@ bool AppendFile(const fs::path& file, std::string* blob) {
     return read;
 }
 
-// Appends the removal of every blob of the library in `present` but `blobName`.
+// The scratch blob's name for the library `name` in the process `number`.
+std::string ScratchName(const std::string& name, unsigned long long number) {
+    return name + "." + std::to_string(number) + ".partial";
+}
+
+// Is `file` the scratch blob of another run of the library `name`
+// (NAME.<digits>.partial): one that was killed, as nothing else leaves it?
+bool IsStaleScratch(const std::string& file, const std::string& name) {
+    const std::string stem = name + ".", end = ".partial";
+    if (file.size() <= stem.size() + end.size() || !file.starts_with(stem) || !file.ends_with(end) ||
+        file == ScratchName(name, platform::ProcessNumber()))
+        return false;
+    for (std::size_t i = stem.size(); i < file.size() - end.size(); ++i)
+        if (!std::isdigit(static_cast<unsigned char>(file[i]))) return false;
+    return true;
+}
+
+// Appends the removal of every blob of the library in `present` but
+// `blobName`, and of every stale scratch blob of it.
 void RemoveOtherBlobs(const Request& request, const std::string& blobName, const std::vector<std::string>& present,
                       std::vector<Write>* writes) {
     for (const std::string& name : present)
-        if (name != blobName && IsBlobOf(name, request.name))
+        if ((name != blobName && IsBlobOf(name, request.name)) || IsStaleScratch(name, request.name))
             writes->push_back({request.folder / frontend::FsPath(name), std::string(), true});
 }
 
@@ -57,6 +75,15 @@ bool ReadPieces(const fs::path& path, std::vector<char>* piece, Take take) {
     bool read = !std::ferror(in);
     std::fclose(in);
     return read;
+}
+
+// Is a package's file, read as `read` bytes, as the walk saw it: as long,
+// and with the same time after the read? (A rewrite of the same length
+// changes the time.)
+bool Unchanged(const Entry& entry, std::uint64_t read) {
+    platform::FileFacts now;
+    return read == entry.size && platform::QueryFile(entry.file, &now) && now.kind == platform::FileKind::Regular &&
+           now.size == entry.size && now.modified == entry.modified;
 }
 
 }  // namespace
@@ -118,15 +145,19 @@ ScratchBlob::~ScratchBlob() {
     if (stream_) std::fclose(stream_);
     std::error_code error;
     if (!path_.empty()) fs::remove(path_, error);
+    UnwatchFile(watched_);
 }
 
 bool ScratchBlob::Open(const Request& request, frontend::Failure* failure) {
-    path_ = request.folder /
-            frontend::FsPath(request.name + "." + std::to_string(platform::ProcessNumber()) + ".partial");
+    path_ = request.folder / frontend::FsPath(ScratchName(request.name, platform::ProcessNumber()));
     stream_ = platform::CreateNewStream(path_);
     if (request.compress > 0) compressor_ = std::make_unique<Compressor>(request.compress);
     *failure = {frontend::Utf8(path_), "cannot be made (a file of that name, or a folder closed to it)"};
     if (!stream_) path_.clear();
+    // an interruption removes it as it removes pending files; one the
+    // runtime cannot name is left to the next run's clean-up
+    std::string name, why;
+    if (stream_ && frontend::RuntimePath(path_, &name, &why)) watched_ = WatchFile(name.c_str());
     return stream_ != nullptr;
 }
 
@@ -177,6 +208,8 @@ bool FinishStreamed(const Request& request, const std::vector<Script>& scripts, 
             fs::rename(blob.path_, placed, error);
             if (error) return false;
             blob.path_.clear();
+            UnwatchFile(blob.watched_);
+            blob.watched_ = -1;
             if (changed) *changed = true;
         }
     } else {
@@ -242,7 +275,7 @@ bool WriteLibrary(const Request& request, std::vector<Entry>& entries, frontend:
             return false;
         }
         std::uint64_t length = blob.Compressing() ? whole.size() : blob.Size() - offset;
-        if (request.package && length != entry.size) {
+        if (request.package && !Unchanged(entry, length)) {
             failure->why = "changed while it was read";
             return false;
         }

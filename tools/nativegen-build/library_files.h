@@ -38,6 +38,7 @@ struct Entry {
     std::filesystem::path file;  // read whole when not empty
     std::string bytes;           // the bytes themselves otherwise
     std::uint64_t size = 0;      // a package's file: its length when it was walked
+    std::int64_t modified = 0;   // a package's file: its time when it was walked (platform::FileFacts)
 };
 
 // A library to write: its name, namespace and data format, the folder its
@@ -86,8 +87,10 @@ bool Perform(const std::vector<Write>& writes, std::size_t count, frontend::Fail
 std::vector<std::string> Present(const std::filesystem::path& folder);
 
 // A library's blob written as its bytes come, to a scratch file beside
-// the library's files, so that no run holds it; removed when it goes
-// unless FinishStreamed put it in place.
+// the library's files (NAME.<process>.partial), so that no run holds it;
+// removed when it goes unless FinishStreamed put it in place, and by an
+// interruption of the process. A killed run's is removed by the next run
+// that puts the library in place.
 class ScratchBlob {
 public:
     ScratchBlob() = default;
@@ -118,6 +121,7 @@ private:
     std::filesystem::path path_;  // empty once placed or gone
     std::uint64_t size_ = 0;
     bool failed_ = false;
+    int watched_ = -1;  // its place among the files an interruption removes (WatchFile); -1: none
     std::unique_ptr<Compressor> compressor_;  // null: entries stored as they are
     std::string frame_;                       // Put's last frame, its room kept
 };
@@ -137,8 +141,9 @@ bool FinishStreamed(const Request& request, const std::vector<Script>& scripts, 
 // All of it, as the front end does it: each entry's bytes (held, or read
 // from its file a piece at a time) go to a scratch blob as they come and
 // are let go, then FinishStreamed. False, with `failure` naming the file,
-// when a file cannot be read (or, for a package, is no longer as long as
-// it was when walked); nothing is written then. `changed` as for Perform.
+// when a file cannot be read (or, for a package, its length or time after
+// the read is not what the walk saw: it changed while it was read);
+// nothing is written then. `changed` as for Perform.
 bool WriteLibrary(const Request& request, std::vector<Entry>& entries, frontend::Failure* failure,
                   bool* changed = nullptr);
 

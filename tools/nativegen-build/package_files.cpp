@@ -97,11 +97,16 @@ std::string Shown(const std::string& name) {
 // The walk's state: what it found, and the folders it stands in.
 class Walker {
 public:
-    Walker(const Selection& selection, Walk* walk) : selection_(selection), walk_(walk) {}
+    Walker(const Selection& selection, Walk* walk) : selection_(selection), walk_(walk) {
+        for (const fs::path& folder : selection.skip)
+            if (platform::FileFacts facts; platform::QueryFile(folder, &facts) && facts.kind == platform::FileKind::Directory)
+                skipped_.emplace_back(facts.volume, facts.index);
+    }
 
     // Lists `dir` (whose facts are `self`, and whose name below the root
     // is `prefix`, "" or ending in "/") and everything below it.
-    bool Enter(const fs::path& dir, const platform::FileFacts& self, const std::string& prefix) {
+    // `via` is the last link on the way to `dir` (empty: none).
+    bool Enter(const fs::path& dir, const platform::FileFacts& self, const std::string& prefix, const fs::path& via) {
         std::vector<std::string> names;
         if (!platform::ListDirectory(dir, &names)) return Fail(dir, "cannot be listed");
         walk_->read.push_back(dir);
@@ -120,16 +125,24 @@ public:
                 continue;
             }
             fs::path path = dir / FromUtf8(name);
-            if (!platform::QueryFile(path, &facts)) return Fail(path, "the system cannot say what it is");
+            if (!platform::QueryFile(path, &facts))
+                return Fail(path, facts.tooLong ? "the path is longer than the system takes"
+                                                : "the system cannot say what it is");
             if (facts.kind == platform::FileKind::Directory) {
-                if (std::find(inside_.begin(), inside_.end(), std::pair(facts.volume, facts.index)) != inside_.end()) {
-                    walk_->warnings.push_back(Utf8(path) + ": a link to a folder it stands in: not entered again");
+                std::pair identity(facts.volume, facts.index);
+                if (std::find(skipped_.begin(), skipped_.end(), identity) != skipped_.end()) continue;
+                std::error_code error;
+                const fs::path& link = fs::is_symlink(fs::symlink_status(path, error)) ? path : via;
+                if (std::find(inside_.begin(), inside_.end(), identity) != inside_.end()) {
+                    // named by the link that leads back, wherever below it the walk meets the folder again
+                    walk_->warnings.push_back(Utf8(link.empty() ? path : link) +
+                                              ": a link to a folder it stands in: not entered again");
                     continue;
                 }
-                if (!Enter(path, facts, relative + "/")) return false;
+                if (!Enter(path, facts, relative + "/", link)) return false;
             } else if (selection_.Takes(relative)) {
                 if (facts.kind == platform::FileKind::Regular) {
-                    walk_->files.push_back({relative, path, facts.size});
+                    walk_->files.push_back({relative, path, facts.size, facts.modified});
                     walk_->read.push_back(path);
                 } else {
                     walk_->warnings.push_back(Utf8(path) + (facts.kind == platform::FileKind::Missing
@@ -154,6 +167,7 @@ private:
     const Selection& selection_;
     Walk* walk_;
     std::vector<std::pair<std::uint64_t, std::uint64_t>> inside_;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> skipped_;  // the identities of `selection_.skip`
 };
 
 }  // namespace
@@ -193,7 +207,7 @@ bool WalkTree(const fs::path& root, const Selection& selection, Walk* walk, std:
     platform::FileFacts facts;
     Walker walker(selection, walk);
     bool done = platform::QueryFile(root, &facts) && facts.kind == platform::FileKind::Directory &&
-                walker.Enter(root, facts, "");
+                walker.Enter(root, facts, "", fs::path());
     if (!done) {
         *failed = walker.failed.empty() ? Utf8(root) : walker.failed;
         *why = walker.why.empty() ? "not a directory" : walker.why;
@@ -201,7 +215,16 @@ bool WalkTree(const fs::path& root, const Selection& selection, Walk* walk, std:
     }
     // one tree gives one library on every machine
     std::sort(walk->files.begin(), walk->files.end(), [](const File& l, const File& r) { return l.name < r.name; });
-    return true;
+    // a glob that takes nothing is a mistake (a typo, "lib/"), not an empty library
+    std::string idle;
+    for (const std::string& glob : selection.files)
+        if (std::none_of(walk->files.begin(), walk->files.end(),
+                         [&](const File& file) { return GlobMatches(glob, file.name); }))
+            idle += (idle.empty() ? "\"" : ", \"") + glob + "\"";
+    if (idle.empty()) return true;
+    *failed = Utf8(root);
+    *why = "no file below it is taken by the FILES glob " + idle;
+    return false;
 }
 
 }  // namespace package
