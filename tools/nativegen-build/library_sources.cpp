@@ -146,30 +146,144 @@ std::string Banner(const Plan& plan, const std::string& what) {
 
 // ---- NAME.h ------------------------------------------------------------------------
 
-// What a package's header adds: the folders' listings.
-std::string FolderDeclarations() {
-    return "// The names in one folder: for (std::string_view name : list(\"lib\")).\n"
-           "class names {\n"
-           "public:\n"
-           "    constexpr names(const ::std::string_view* first, ::std::size_t size) noexcept : first_(first), size_(size) {}\n"
-           "    constexpr const ::std::string_view* begin() const noexcept { return first_; }\n"
-           "    constexpr const ::std::string_view* end() const noexcept { return first_ + size_; }\n"
-           "    constexpr ::std::size_t size() const noexcept { return size_; }\n"
-           "    constexpr bool empty() const noexcept { return size_ == 0; }\n"
-           "    constexpr ::std::string_view operator[](::std::size_t i) const noexcept { return first_[i]; }\n"
-           "\n"
-           "private:\n"
-           "    const ::std::string_view* first_;\n"
-           "    ::std::size_t size_;\n"
-           "};\n"
-           "\n"
-           "// What the library holds directly inside `folder` (\"\" is the root; \"lib\"\n"
-           "// and \"lib/\" are one folder), in byte order: files by their own name,\n"
-           "// folders with a \"/\" after it (\"lib/\"). A folder is there when it holds\n"
-           "// a file at any depth; any other gives an empty range.\n"
-           "names list(::std::string_view folder) noexcept;\n"
-           "\n";
+// What the header and the table both define, word for word: the types
+// and every function the table defines, none of them naming string_view.
+// The table does not include the header, so its compile skips
+// <string_view>, the costliest part of it; the string_view forms are the
+// header's own inline wrappers. One text for both keeps the two
+// definitions of each type the same, as the language asks.
+std::string SharedDeclarations(const Plan& plan) {
+    const bool p = plan.package;
+    std::string out =
+        (p ? "// One file: its name (the path below the root, UTF-8, \"/\" between\n"
+             "// parts, its extension kept), its bytes (no terminating zero) and their count.\n"
+           : "// One script: its module name (the path below the tree, \"/\" between\n"
+             "// parts, no \".js\"), its bytes (no terminating zero) and their count.\n") +
+        std::string("struct entry {\n"
+                    "    const char* name;\n"
+                    "    const char* data;\n"
+                    "    ::std::size_t size;\n"
+                    "};\n"
+                    "\n") +
+        (p ? "// The entries in byte order of their names: for (const entry& e : all()).\n"
+           : "// The entries in the tree's order: for (const entry& e : all()).\n") +
+        "class entries {\n"
+        "public:\n"
+        "    constexpr entries(const entry* first, ::std::size_t size) noexcept : first_(first), size_(size) {}\n"
+        "    constexpr const entry* begin() const noexcept { return first_; }\n"
+        "    constexpr const entry* end() const noexcept { return first_ + size_; }\n"
+        "    constexpr ::std::size_t size() const noexcept { return size_; }\n"
+        "    constexpr bool empty() const noexcept { return size_ == 0; }\n"
+        "    constexpr const entry& operator[](::std::size_t i) const noexcept { return first_[i]; }\n"
+        "\n"
+        "private:\n"
+        "    const entry* first_;\n"
+        "    ::std::size_t size_;\n"
+        "};\n"
+        "\n" +
+        (p ? "// The entry whose name is exactly the `size` bytes at `name`; null when\n"
+             "// there is none.\n"
+           : "// The entry whose module name is exactly the `size` bytes at `name`, the\n"
+             "// first in the tree's order where names repeat; null when there is none.\n") +
+        "const entry* find(const char* name, ::std::size_t size) noexcept;\n"
+        "\n" +
+        (p ? "// Every entry, in byte order of their names.\n" : "// Every entry, in the tree's order.\n") +
+        "entries all() noexcept;\n"
+        "\n"
+        "// How many entries there are.\n"
+        "::std::size_t count() noexcept;\n"
+        "\n"
+        "// Writes the bytes of `e` (one of all()'s) into `buffer`, exactly e.size of\n"
+        "// them: true, or false when `e` is no entry of this library or its stored\n"
+        "// bytes are damaged (what `buffer` holds is then unspecified). Allocates\n"
+        "// nothing and may run on any number of threads at once. In a compressed\n"
+        "// library e.data is null for a compressed entry: read() is the way to its\n"
+        "// bytes, decompressing with some 100 KiB of the caller's stack.\n"
+        "bool read(const entry& e, void* buffer) noexcept;\n"
+        "\n";
+    if (p)
+        out += "// How the library stores its folders; list() is the way to them.\n"
+               "namespace detail {\n"
+               "\n"
+               "// One name: its bytes (no terminating zero) and their count.\n"
+               "struct name {\n"
+               "    const char* text;\n"
+               "    ::std::size_t size;\n"
+               "};\n"
+               "\n"
+               "// The names one folder holds directly, in byte order.\n"
+               "struct folder {\n"
+               "    const name* first;\n"
+               "    ::std::size_t size;\n"
+               "};\n"
+               "\n"
+               "// The folder whose path is the `size` bytes at `path` (a \"/\" after it\n"
+               "// ignored); none when there is no such folder.\n"
+               "folder list(const char* path, ::std::size_t size) noexcept;\n"
+               "\n"
+               "}  // namespace detail\n"
+               "\n";
+    return out;
 }
+
+// What only the header has: the string_view forms, and a package's
+// folders as a range of string_views.
+const char kFolderRange[] =
+    "// The names in one folder: for (std::string_view name : list(\"lib\")).\n"
+    "// A random-access range whose elements are std::string_view values.\n"
+    "class names {\n"
+    "public:\n"
+    "    class iterator {\n"
+    "    public:\n"
+    "        using value_type = ::std::string_view;\n"
+    "        using reference = ::std::string_view;\n"
+    "        using pointer = void;\n"
+    "        using difference_type = ::std::ptrdiff_t;\n"
+    "        // the category of string_view's own iterators, without <iterator>\n"
+    "        using iterator_category = ::std::string_view::const_reverse_iterator::iterator_category;\n"
+    "\n"
+    "        constexpr iterator() noexcept : at_(nullptr) {}\n"
+    "        constexpr explicit iterator(const detail::name* at) noexcept : at_(at) {}\n"
+    "        constexpr ::std::string_view operator*() const noexcept { return ::std::string_view(at_->text, at_->size); }\n"
+    "        constexpr ::std::string_view operator[](difference_type i) const noexcept { return *(*this + i); }\n"
+    "        constexpr iterator& operator++() noexcept { ++at_; return *this; }\n"
+    "        constexpr iterator operator++(int) noexcept { iterator was = *this; ++at_; return was; }\n"
+    "        constexpr iterator& operator--() noexcept { --at_; return *this; }\n"
+    "        constexpr iterator operator--(int) noexcept { iterator was = *this; --at_; return was; }\n"
+    "        constexpr iterator& operator+=(difference_type n) noexcept { at_ += n; return *this; }\n"
+    "        constexpr iterator& operator-=(difference_type n) noexcept { at_ -= n; return *this; }\n"
+    "        friend constexpr iterator operator+(iterator i, difference_type n) noexcept { return i += n; }\n"
+    "        friend constexpr iterator operator+(difference_type n, iterator i) noexcept { return i += n; }\n"
+    "        friend constexpr iterator operator-(iterator i, difference_type n) noexcept { return i -= n; }\n"
+    "        friend constexpr difference_type operator-(iterator a, iterator b) noexcept { return a.at_ - b.at_; }\n"
+    "        friend constexpr bool operator==(iterator a, iterator b) noexcept { return a.at_ == b.at_; }\n"
+    "        friend constexpr bool operator!=(iterator a, iterator b) noexcept { return a.at_ != b.at_; }\n"
+    "        friend constexpr bool operator<(iterator a, iterator b) noexcept { return a.at_ < b.at_; }\n"
+    "        friend constexpr bool operator>(iterator a, iterator b) noexcept { return a.at_ > b.at_; }\n"
+    "        friend constexpr bool operator<=(iterator a, iterator b) noexcept { return a.at_ <= b.at_; }\n"
+    "        friend constexpr bool operator>=(iterator a, iterator b) noexcept { return a.at_ >= b.at_; }\n"
+    "\n"
+    "    private:\n"
+    "        const detail::name* at_;\n"
+    "    };\n"
+    "\n"
+    "    constexpr names(detail::folder folder) noexcept : folder_(folder) {}\n"
+    "    constexpr iterator begin() const noexcept { return iterator(folder_.first); }\n"
+    "    constexpr iterator end() const noexcept { return iterator(folder_.first + folder_.size); }\n"
+    "    constexpr ::std::size_t size() const noexcept { return folder_.size; }\n"
+    "    constexpr bool empty() const noexcept { return folder_.size == 0; }\n"
+    "    constexpr ::std::string_view operator[](::std::size_t i) const noexcept { return begin()[i]; }\n"
+    "\n"
+    "private:\n"
+    "    detail::folder folder_;\n"
+    "};\n"
+    "\n"
+    "// What the library holds directly inside `folder` (\"\" is the root; \"lib\"\n"
+    "// and \"lib/\" are one folder), in byte order: files by their own name,\n"
+    "// folders with a \"/\" after it (\"lib/\"). A folder is there when it holds\n"
+    "// a file at any depth; any other gives an empty range.\n"
+    "inline names list(::std::string_view folder) noexcept { return names(detail::list(folder.data(), folder.size())); }\n"
+    "\n";
 
 // Depends on the name, the namespace and the form alone: the files never change it.
 std::string ConsumerHeader(const Plan& plan) {
@@ -195,62 +309,21 @@ std::string ConsumerHeader(const Plan& plan) {
            "#include <string_view>\n"
            "\n"
            "namespace " + ns + " {\n"
-           "\n" +
-           (p ? "// One file: its name (the path below the root, UTF-8, \"/\" between\n"
-                "// parts, its extension kept), its bytes (no terminating zero) and their count.\n"
-              : "// One script: its module name (the path below the tree, \"/\" between\n"
-                "// parts, no \".js\"), its bytes (no terminating zero) and their count.\n") +
-           "struct entry {\n"
-           "    const char* name;\n"
-           "    const char* data;\n"
-           "    ::std::size_t size;\n"
-           "};\n"
-           "\n" +
-           (p ? "// The entries in byte order of their names: for (const entry& e : all()).\n"
-              : "// The entries in the tree's order: for (const entry& e : all()).\n") +
-           "class entries {\n"
-           "public:\n"
-           "    constexpr entries(const entry* first, ::std::size_t size) noexcept : first_(first), size_(size) {}\n"
-           "    constexpr const entry* begin() const noexcept { return first_; }\n"
-           "    constexpr const entry* end() const noexcept { return first_ + size_; }\n"
-           "    constexpr ::std::size_t size() const noexcept { return size_; }\n"
-           "    constexpr bool empty() const noexcept { return size_ == 0; }\n"
-           "    constexpr const entry& operator[](::std::size_t i) const noexcept { return first_[i]; }\n"
-           "\n"
-           "private:\n"
-           "    const entry* first_;\n"
-           "    ::std::size_t size_;\n"
-           "};\n"
-           "\n" +
-           (p ? FolderDeclarations() + "// The entry whose name is exactly `name`; null when there is none.\n"
-              : "// The entry whose module name is exactly `name`, the first in the tree's\n"
-                "// order where names repeat; null when there is none.\n") +
-           "const entry* find(::std::string_view name) noexcept;\n"
+           "\n" + SharedDeclarations(plan) + (p ? kFolderRange : "") +
+           "// find(name, size) for a string_view, or for a string up to its zero.\n"
+           "inline const entry* find(::std::string_view name) noexcept { return find(name.data(), name.size()); }\n"
            "inline const entry* find(const char* name) noexcept {\n"
            "    return name ? find(::std::string_view(name)) : nullptr;\n"
            "}\n"
-           "\n" +
-           (p ? "// Every entry, in byte order of their names.\n" : "// Every entry, in the tree's order.\n") +
-           "entries all() noexcept;\n"
-           "\n"
-           "// How many entries there are.\n"
-           "::std::size_t count() noexcept;\n"
-           "\n"
-           "// Writes the bytes of `e` (one of all()'s) into `buffer`, exactly e.size of\n"
-           "// them: true, or false when `e` is no entry of this library or its stored\n"
-           "// bytes are damaged (what `buffer` holds is then unspecified). Allocates\n"
-           "// nothing and may run on any number of threads at once. In a compressed\n"
-           "// library e.data is null for a compressed entry: read() is the way to its\n"
-           "// bytes, decompressing with some 100 KiB of the caller's stack.\n"
-           "bool read(const entry& e, void* buffer) noexcept;\n"
            "\n"
            "}  // namespace " + ns + "\n";
 }
 
 // ---- NAME.table.cpp ----------------------------------------------------------------
 
-std::string ViewOf(std::string_view text) {
-    return "::std::string_view(" + Quoted(text) + ", " + std::to_string(text.size()) + ")";
+// `text` as a stored name's initialiser: {"text", length}.
+std::string StoredOf(std::string_view text) {
+    return "{" + Quoted(text) + ", " + std::to_string(text.size()) + "}";
 }
 
 // A package's folders: every folder that holds a file at any depth (its
@@ -269,17 +342,23 @@ std::string FolderTables(const std::vector<Script>& files) {
     std::string names, table;
     std::size_t count = 0;
     for (const auto& [path, inside] : folders) {
-        table += "    {" + ViewOf(path) + ", " + std::to_string(count) + ", " + std::to_string(inside.size()) + "},\n";
-        for (const std::string& name : inside) names += "    " + ViewOf(name) + ",\n";
+        table += "    {" + StoredOf(path) + ", " + std::to_string(count) + ", " + std::to_string(inside.size()) + "},\n";
+        for (const std::string& name : inside) names += "    " + StoredOf(name) + ",\n";
         count += inside.size();
     }
     /* no file: one placeholder, as no array may be empty */
-    if (count == 0) names += "    ::std::string_view(),\n";
+    if (count == 0) names += "    {\"\", 0},\n";
     return "// what each folder holds directly, folder after folder\n"
-           "constexpr ::std::string_view kNames[" + std::to_string(count ? count : 1) + "] = {\n" + names + "};\n\n"
-           "struct listing {\n    ::std::string_view path;\n    unsigned first, count;\n};\n\n"
+           "constexpr detail::name kNames[" + std::to_string(count ? count : 1) + "] = {\n" + names + "};\n\n"
+           "struct listing {\n    detail::name path;\n    unsigned first, count;\n};\n\n"
            "// by path\nconstexpr ::std::size_t kFolderCount = " + std::to_string(folders.size()) + ";\n"
-           "constexpr listing kFolders[" + std::to_string(folders.size()) + "] = {\n" + table + "};\n\n";
+           "constexpr listing kFolders[" + std::to_string(folders.size()) + "] = {\n" + table + "};\n\n"
+           "// whether `a` sorts before the `size` bytes at `b`, byte by byte\n"
+           "bool before(const detail::name& a, const char* b, ::std::size_t size) noexcept {\n"
+           "    const ::std::size_t n = a.size < size ? a.size : size;\n"
+           "    const int order = n ? ::std::memcmp(a.text, b, n) : 0;\n"
+           "    return order < 0 || (order == 0 && a.size < size);\n"
+           "}\n\n";
 }
 
 // The name hash find() computes, eight bytes at a time: each
@@ -305,9 +384,7 @@ std::uint64_t NameHash(std::string_view name) {
 
 const char kNameHash[] =
     "// the name's hash, as the front end computed it for kSlots\n"
-    "::std::uint64_t hash(::std::string_view name) noexcept {\n"
-    "    const unsigned char* p = reinterpret_cast<const unsigned char*>(name.data());\n"
-    "    ::std::size_t n = name.size();\n"
+    "::std::uint64_t hash(const unsigned char* p, ::std::size_t n) noexcept {\n"
     "    ::std::uint64_t h = 0x9e3779b97f4a7c15ull ^ n;\n"
     "    for (; n >= 8; p += 8, n -= 8) {\n"
     "        ::std::uint64_t w = static_cast<::std::uint64_t>(p[0]) | static_cast<::std::uint64_t>(p[1]) << 8 |\n"
@@ -402,8 +479,8 @@ std::string ReadFunction(bool compress) {
 std::string TableSource(const Plan& plan, const std::vector<Script>& scripts, std::uint64_t blobSize) {
     const std::string symbol = BlobSymbol(plan, scripts, blobSize);
     const std::string bound = std::to_string(blobSize + 1);
-    std::string out = Banner(plan, "the entries and their index") + "#include \"" + plan.name + ".h\"\n\n" +
-                      "#include <cstdint>\n#include <cstring>\n\n";
+    /* the header's declarations without its string_view forms (see SharedDeclarations) */
+    std::string out = Banner(plan, "the entries and their index") + "#include <cstddef>\n#include <cstdint>\n#include <cstring>\n\n";
     if (plan.compress)
         out += "#define ZSTD_STATIC_LINKING_ONLY\n#include <zstd.h>\n\n";
     /* the assembler defines the blob under its own name: no prefix is added, but Mach-O's own */
@@ -415,7 +492,7 @@ std::string TableSource(const Plan& plan, const std::vector<Script>& scripts, st
         out += "extern \"C\" const char " + symbol + "[" + bound + "];\n\n";
 
     const std::string slots = std::to_string(scripts.empty() ? 1 : scripts.size());
-    out += "namespace " + plan.nameSpace + " {\nnamespace {\n\n";
+    out += "namespace " + plan.nameSpace + " {\n\n" + SharedDeclarations(plan) + "namespace {\n\n";
     out += "constexpr ::std::size_t kCount = " + std::to_string(scripts.size()) + ";\n\n";
     out += "// in the tree's order\nconstexpr entry kEntries[" + slots + "] = {\n";
     /* no script: one placeholder, as no array may be empty; kCount is 0 */
@@ -432,34 +509,33 @@ std::string TableSource(const Plan& plan, const std::vector<Script>& scripts, st
     if (plan.package) out += FolderTables(scripts);
     if (plan.compress) out += FrameTable(scripts, symbol);
     out += "}  // namespace\n\n";
-    out += "const entry* find(::std::string_view name) noexcept {\n"
-           "    const ::std::uint64_t h = hash(name);\n"
+    out += "const entry* find(const char* name, ::std::size_t size) noexcept {\n"
+           "    const ::std::uint64_t h = hash(reinterpret_cast<const unsigned char*>(name), size);\n"
            "    const ::std::uint32_t tag = static_cast<::std::uint32_t>(h >> 32);\n"
            "    for (::std::size_t i = h & (kSlotCount - 1);; i = (i + 1) & (kSlotCount - 1)) {\n"
            "        const slot& s = kSlots[i];\n"
            "        if (s.place == 0) return nullptr;\n"
            "        const entry& e = kEntries[s.place - 1];\n"
-           "        if (s.tag == tag && s.length == name.size() && ::std::memcmp(e.name, name.data(), name.size()) == 0)\n"
-           "            return &e;\n"
+           "        if (s.tag == tag && s.length == size && ::std::memcmp(e.name, name, size) == 0) return &e;\n"
            "    }\n"
            "}\n\n"
            "entries all() noexcept { return entries(kEntries, kCount); }\n\n"
            "::std::size_t count() noexcept { return kCount; }\n\n" +
            ReadFunction(plan.compress);
     if (plan.package)
-        out += "names list(::std::string_view folder) noexcept {\n"
-               "    if (!folder.empty() && folder.back() == '/') folder.remove_suffix(1);\n"
+        out += "detail::folder detail::list(const char* path, ::std::size_t size) noexcept {\n"
+               "    if (size > 0 && path[size - 1] == '/') --size;\n"
                "    ::std::size_t low = 0, high = kFolderCount;\n"
                "    while (low < high) {\n"
                "        ::std::size_t mid = low + (high - low) / 2;\n"
-               "        if (kFolders[mid].path < folder)\n"
+               "        if (before(kFolders[mid].path, path, size))\n"
                "            low = mid + 1;\n"
                "        else\n"
                "            high = mid;\n"
                "    }\n"
-               "    if (low < kFolderCount && kFolders[low].path == folder)\n"
-               "        return names(kNames + kFolders[low].first, kFolders[low].count);\n"
-               "    return names(kNames, 0);\n"
+               "    if (low < kFolderCount && kFolders[low].path.size == size && !before(kFolders[low].path, path, size))\n"
+               "        return {kNames + kFolders[low].first, kFolders[low].count};\n"
+               "    return {kNames, 0};\n"
                "}\n\n";
     out += "}  // namespace " + plan.nameSpace + "\n";
     return out;
