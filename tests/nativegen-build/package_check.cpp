@@ -4,9 +4,11 @@
 // must give each entry by its name; the count must agree.
 //
 //   package_check OUT
+#include <algorithm>
 #include <cstdio>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "pkg.h"
 
@@ -18,7 +20,7 @@ int main(int argc, char** argv) {
     std::set<std::string> folders{""};
     for (const pkg::entry& e : pkg::all()) {
         std::string name = e.name;
-        failures += pkg::find(name) != &e;
+        failures += pkg::find(name) != &e || pkg::find((name + "/x").data(), name.size()) != &e;
         std::fprintf(out, "F %s\n%zu\n", e.name, e.size);
         std::fwrite(e.data, 1, e.size, out);
         std::fputc('\n', out);
@@ -29,6 +31,9 @@ int main(int argc, char** argv) {
         pkg::names names = pkg::list(folder);
         failures += folder.empty() ? names.empty() : pkg::list(folder + "/").begin() != names.begin();
         std::fprintf(out, "L %s\n%zu\n", folder.c_str(), names.size());
+        std::vector<std::string_view> copied(names.begin(), names.end());
+        failures += copied.size() != names.size() || !std::is_sorted(copied.begin(), copied.end()) ||
+                    (!names.empty() && *(names.end() - 1) != names[names.size() - 1]);
         for (std::string_view name : names) std::fprintf(out, "%.*s\n", static_cast<int>(name.size()), name.data());
     }
     std::fprintf(out, "E %d\n", failures);
