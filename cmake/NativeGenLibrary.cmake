@@ -17,7 +17,7 @@
 # writes the library's sources into OUTPUT_DIR (nativegen-libraries/<target>
 # in the current build directory by default; a relative one is taken from
 # the current build directory), each only when its content
-# changes: a change to the tree rebuilds this library's data and table,
+# changes: a change to the tree rebuilds this library's table (and data),
 # and never a consumer. It runs as the header's rule does (with Ninja, not
 # through an emulator, when its depfile says a script or directory
 # changed; otherwise on every build). No file name of the tree passes through CMake.
@@ -213,10 +213,7 @@ function(nativegen_add_library target)
       message(FATAL_ERROR "nativegen_add_library: ${target} keeps its scripts' bytes in a C source for this "
                           "compiler: enable C (project(... LANGUAGES C CXX) or enable_language(C))")
     endif()
-    set(data_ext c)
-  elseif(ARG_DATA STREQUAL "incbin")
-    set(data_ext cpp)
-  else()
+  elseif(NOT ARG_DATA STREQUAL "incbin")
     message(FATAL_ERROR "nativegen_add_library: DATA is incbin or msvc, not \"${ARG_DATA}\"")
   endif()
 
@@ -236,7 +233,12 @@ function(nativegen_add_library target)
   file(MAKE_DIRECTORY "${out}")
   set(header "${out}/${target}.h")
   set(table "${out}/${target}.table.cpp")
-  set(data "${out}/${target}.data.${data_ext}")
+  # the bytes: in a C source of their own, or (incbin) read by the assembler
+  # from the table's source, which spares a compile
+  set(data "")
+  if(ARG_DATA STREQUAL "msvc")
+    set(data "${out}/${target}.data.c")
+  endif()
   # what the data goes to, for the largest blob that links there (the
   # front end refuses a larger one before anything compiles)
   if(ARG_DATA STREQUAL "msvc")
@@ -275,15 +277,15 @@ function(nativegen_add_library target)
     list(APPEND options --skip-folder "${CMAKE_BINARY_DIR}")
   endif()
   # a file whose content did not change keeps its time: a touched script
-  # rebuilds at most the data. (The blob, <target>.<hash>.bin, is named by
-  # its content and by the data source, which changes with it.)
+  # rebuilds at most the table and the data. (The blob, <target>.<hash>.bin,
+  # is named by its content and by the table, which changes with it.)
   _nativegen_rule("${out}/${target}" "${root}" "${out}" MADE "${header}" "${table}" "${data}"
                   RUNNER ${run} COMMAND ${builder_file} OPTIONS ${options} DEPENDS ${builder_depend})
 
-  # an object library: its two objects go straight to the consumer's link,
+  # an object library: its objects go straight to the consumer's link,
   # with no archive written (and read) between; a static library that links
   # it holds them, for what links that
-  add_library(${target} OBJECT "${table}" "${data}" "${header}" "${out}/${target}.stamp")
+  add_library(${target} OBJECT "${table}" ${data} "${header}" "${out}/${target}.stamp")
   target_include_directories(${target} PUBLIC "$<BUILD_INTERFACE:${out}>")
   target_compile_features(${target} PUBLIC cxx_std_17)
   set_target_properties(${target} PROPERTIES LINKER_LANGUAGE CXX)
@@ -294,6 +296,6 @@ function(nativegen_add_library target)
   if(ARG_DATA STREQUAL "incbin")
     # the assembler reads the blob: with GCC, outside link-time optimisation,
     # which would keep the assembler's symbol from the linker
-    set_source_files_properties("${data}" PROPERTIES COMPILE_OPTIONS "$<$<CXX_COMPILER_ID:GNU>:-fno-lto>")
+    set_source_files_properties("${table}" PROPERTIES COMPILE_OPTIONS "$<$<CXX_COMPILER_ID:GNU>:-fno-lto>")
   endif()
 endfunction()

@@ -348,7 +348,7 @@ elseif(CHECK STREQUAL "outputdir")
   endif()
   # the blob is named by its content: lib.<hash>.bin
   file(GLOB blob ${WORK}/build/made/lib/lib.*.bin)
-  foreach(made lib/lib.data.cpp hdr/native.h)
+  foreach(made lib/lib.table.cpp hdr/native.h)
     if(NOT EXISTS ${WORK}/build/made/${made} OR NOT blob)
       message(FATAL_ERROR "made/${made} or the blob is not in the build directory")
     endif()

@@ -43,25 +43,32 @@ if(COMPILER STREQUAL "clang-cl")
   run(${BUILDER} ${WORK}/tree ${WORK}/out --library scripts --namespace scripts --data msvc)
   # and the same tree as a package, with its folders' listings
   run(${BUILDER} ${WORK}/tree ${WORK}/out --library pkg --files * --data msvc)
-  file(WRITE ${WORK}/use.cpp "#include \"scripts.h\"\n#include \"pkg.h\"\n"
-             "int main() { return scripts::find(\"long\") && scripts::all().size() == scripts::count() &&\n"
-             "    pkg::find(\"long.js\") && !pkg::list(\"\").empty() ? 0 : 1; }\n")
+  # and compressed, whose read() decompresses (zstd's header alone: nothing links here)
+  run(${BUILDER} ${WORK}/tree ${WORK}/out --library packed --files * --data msvc --compress)
+  file(COPY /usr/include/zstd.h DESTINATION ${WORK}/zstd)
+  file(WRITE ${WORK}/use.cpp "#include \"scripts.h\"\n#include \"pkg.h\"\n#include \"packed.h\"\n"
+             "int main() { static char bytes[1 << 20]; return scripts::find(\"long\") &&\n"
+             "    scripts::all().size() == scripts::count() && pkg::find(\"long.js\") && !pkg::list(\"\").empty() &&\n"
+             "    packed::read(*packed::find(\"long.js\"), bytes) ? 0 : 1; }\n")
   # no MSVC headers here: mingw-w64's C++ library stands in for them
   file(GLOB cxx_include /usr/lib/gcc/x86_64-w64-mingw32/*-posix/include/c++)
   list(GET cxx_include 0 cxx_include)
   set(system -imsvc ${cxx_include} -imsvc ${cxx_include}/x86_64-w64-mingw32 -imsvc /usr/share/mingw-w64/include
              /D__STRICT_ANSI__)
-  foreach(source out/scripts.data.c out/scripts.table.cpp out/pkg.data.c out/pkg.table.cpp use.cpp)
+  foreach(source out/scripts.data.c out/scripts.table.cpp out/pkg.data.c out/pkg.table.cpp out/packed.data.c
+                 out/packed.table.cpp use.cpp)
     get_filename_component(name ${source} NAME)
     set(language /std:c++17)
     if(source MATCHES "[.]c$")
       set(language "")
     endif()
     # "--": a path is never read as an option
-    run(clang-cl-14 /nologo /c /W4 /WX ${language} /I${WORK}/out ${system} /Fo${WORK}/${name}.obj -- ${WORK}/${source})
+    run(clang-cl-14 /nologo /c /W4 /WX ${language} /I${WORK}/out /I${WORK}/zstd ${system} /Fo${WORK}/${name}.obj --
+        ${WORK}/${source})
   endforeach()
   # no object may run code at start-up
-  foreach(object scripts.data.c.obj scripts.table.cpp.obj pkg.data.c.obj pkg.table.cpp.obj)
+  foreach(object scripts.data.c.obj scripts.table.cpp.obj pkg.data.c.obj pkg.table.cpp.obj packed.data.c.obj
+                 packed.table.cpp.obj)
     run(${found_llvm-objdump-14} -h ${WORK}/${object})
     if(out MATCHES "CRT\\$XC")
       message(FATAL_ERROR "${object} runs code at start-up:\n${out}")
@@ -104,11 +111,11 @@ function(compare)
 endfunction()
 compare()
 
-# A script that changes rebuilds its library's data and table, and the
-# program is linked again; its own source is not compiled again.
+# A script that changes rebuilds its library's table (which names the new
+# blob), and the program is linked again; its own source is not compiled again.
 file(APPEND ${WORK}/trees/one/lib/fs.js "// one line more\n")
 run(${CMAKE_COMMAND} --build ${WORK}/build --verbose)
-if(NOT out MATCHES "-c [^ ]*nativegen_tree_one[.]data[.]cpp" OR out MATCHES "-c [^ ]*library_check[.]cpp")
+if(NOT out MATCHES "-c [^ ]*nativegen_tree_one[.]table[.]cpp" OR out MATCHES "-c [^ ]*library_check[.]cpp")
   message(FATAL_ERROR "a changed script rebuilt the wrong things:\n${out}")
 endif()
 compare()

@@ -34,12 +34,12 @@ std::string Find(const std::string& text, const std::string& pattern) {
 }
 
 // What the files in `folder` give a program that links them: the entries
-// read back from the blob the data source names, through the table's
-// places; "no link" when the table's symbol is not the one the data source
-// defines; "broken: ..." when the data source names a blob that is not
-// there or not the one it was written for.
+// read back from the blob the table names, through its places; "no link"
+// when the symbol the entries use is not the one the assembler defines;
+// "broken: ..." when the table names a blob that is not there or not the
+// one it was written for.
 std::string Linked(const fs::path& folder) {
-    const std::string table = ReadAll(folder / "app.table.cpp"), data = ReadAll(folder / "app.data.cpp");
+    const std::string table = ReadAll(folder / "app.table.cpp"), &data = table;
     const std::string wanted = Find(table, "const char (nativegen_blob_\\w+)\\[");
     const std::string defined = Find(data, "\\.globl (nativegen_blob_\\w+)");
     if (wanted.empty() || defined.empty()) return "broken: no symbol";

@@ -1,6 +1,7 @@
-# The incbin data source on Mach-O, for both of its processors: it
-# compiles, the blob is defined in a read-only section under C's name, and
-# that section holds the blob's bytes and the closing zero.
+# The incbin table's assembler part on Mach-O, for both of its processors:
+# it compiles, the blob is defined in a read-only section under C's name,
+# and that section holds the blob's bytes and the closing zero. (No macOS
+# headers here: the part is taken out of the table, which includes some.)
 #   cmake -DBUILDER=... -DWORK=... -P macho_check.cmake
 cmake_minimum_required(VERSION 3.25)
 find_program(CLANG clang++-14)
@@ -33,12 +34,23 @@ file(READ ${blob_file} blob HEX)
 file(READ ${WORK}/out/mac.table.cpp table)
 string(REGEX MATCH "nativegen_blob_[a-z0-9_]+" symbol "${table}")
 
+string(FIND "${table}" "// The bytes, from" begin)
+set(close "use the Msvc data format\"\n#endif\n")
+string(FIND "${table}" "${close}" end)
+if(begin EQUAL -1 OR end EQUAL -1)
+  message(FATAL_ERROR "no assembler part in the table:\n${table}")
+endif()
+string(LENGTH "${close}" length)
+math(EXPR length "${end} + ${length} - ${begin}")
+string(SUBSTRING "${table}" ${begin} ${length} part)
+file(WRITE ${WORK}/blob.cpp "${part}")
+
 foreach(target arm64-apple-macos11 x86_64-apple-macos11)
   set(object ${WORK}/${target}.o)
-  execute_process(COMMAND ${CLANG} -target ${target} -nostdinc++ -c ${WORK}/out/mac.data.cpp -o ${object}
+  execute_process(COMMAND ${CLANG} -target ${target} -nostdinc++ -c ${WORK}/blob.cpp -o ${object}
                   RESULT_VARIABLE failed ERROR_VARIABLE why)
   if(failed)
-    message(FATAL_ERROR "${target}: the data source does not compile:\n${why}")
+    message(FATAL_ERROR "${target}: the assembler part does not compile:\n${why}")
   endif()
   execute_process(COMMAND ${NM} -m ${object} OUTPUT_VARIABLE symbols)
   if(NOT symbols MATCHES "\\(__TEXT,__const\\) private external _${symbol}\n")

@@ -1,5 +1,6 @@
 #include "tools/nativegen-build/library_files.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <system_error>
@@ -55,11 +56,15 @@ bool IsStaleScratch(const std::string& file, const std::string& name) {
 }
 
 // Appends the removal of every blob of the library in `present` but
-// `blobName`, and of every stale scratch blob of it.
+// `blobName`, of every stale scratch blob of it, and (Incbin) of the data
+// source earlier versions wrote beside the table: it names a blob that is
+// gone, and the table defines what it did.
 void RemoveOtherBlobs(const Request& request, const std::string& blobName, const std::vector<std::string>& present,
                       std::vector<Write>* writes) {
+    const bool incbin = request.format == DataFormat::Incbin;
     for (const std::string& name : present)
-        if ((name != blobName && IsBlobOf(name, request.name)) || IsStaleScratch(name, request.name))
+        if ((name != blobName && IsBlobOf(name, request.name)) || IsStaleScratch(name, request.name) ||
+            (incbin && name == request.name + ".data.cpp"))
             writes->push_back({request.folder / frontend::FsPath(name), std::string(), true});
 }
 
@@ -110,11 +115,11 @@ std::vector<Write> Writes(const Request& request, const std::vector<Script>& scr
     std::string blobName = incbin ? BlobFileName(request.name, blob) : std::string();
     Plan plan{request.name, request.nameSpace, request.format,
               incbin ? request.blobFolder + "/" + blobName : std::string()};
-    std::vector<File> files = Sources(plan, scripts, blob);  // the header, the table, the data
+    std::vector<File> files = Sources(plan, scripts, blob);  // the header, the table, [the data]
     std::vector<Write> writes;
     if (incbin) writes.push_back({request.folder / frontend::FsPath(blobName), std::move(blob)});
-    for (std::size_t i : {1, 2, 0})
-        writes.push_back({request.folder / frontend::FsPath(files[i].name), std::move(files[i].content)});
+    std::rotate(files.begin(), files.begin() + 1, files.end());  // the header last
+    for (File& file : files) writes.push_back({request.folder / frontend::FsPath(file.name), std::move(file.content)});
     RemoveOtherBlobs(request, blobName, present, &writes);
     return writes;
 }
@@ -236,10 +241,10 @@ bool FinishStreamed(const Request& request, const std::vector<Script>& scripts, 
         if (!read || !CommitPendingFile(&file)) return false;
         if (changed && !file.unchanged) *changed = true;
     }
-    std::vector<File> files = StreamedSources(plan, scripts, blob.size_, hash);  // the header, the table, [the data]
+    std::vector<File> files = StreamedSources(plan, scripts, blob.size_, hash);  // the header, the table
+    std::rotate(files.begin(), files.begin() + 1, files.end());                 // the header last
     std::vector<Write> writes;
-    for (std::size_t i : {1, 2, 0})
-        if (i < files.size()) writes.push_back({request.folder / frontend::FsPath(files[i].name), files[i].content});
+    for (File& file : files) writes.push_back({request.folder / frontend::FsPath(file.name), std::move(file.content)});
     RemoveOtherBlobs(request, blobName, Present(request.folder), &writes);
     return Perform(writes, writes.size(), failure, changed);
 }

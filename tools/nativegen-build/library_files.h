@@ -4,11 +4,11 @@
 //
 // What holds at every moment, whatever write a run stops after (a full
 // disk, a signal):
-//   - the data source names a blob that is there, with the bytes its
+//   - the table (Incbin) names a blob that is there, with the bytes its
 //     hash says: a blob is written under a name of its content before any
-//     source names it, and an old one is removed only after the data
-//     source names the new one;
-//   - a table links only with the data source written for the same
+//     source names it, and an old one is removed only after the table
+//     names the new one;
+//   - a table links only with the data source (Msvc) written for the same
 //     entries (the blob's symbol carries their names and places), so a
 //     table and a data source of two runs fail to link rather than read
 //     the wrong bytes, and the next run completes the set;
@@ -70,9 +70,9 @@ bool Gather(std::vector<Entry>& entries, std::vector<Script>* scripts, std::stri
             frontend::Failure* failure);
 
 // The writes that make the library, in the order they must happen: the
-// blob, the table, the data source, the consumer header, then the removal
+// blob (Incbin), the table, the data source (Msvc), the consumer header, then the removal
 // of every blob of this library in `present` (the names in the folder)
-// that the data source no longer names. The caller owns the result.
+// that the table no longer names. The caller owns the result.
 std::vector<Write> Writes(const Request& request, const std::vector<Script>& scripts, std::string blob,
                           const std::vector<std::string>& present);
 
@@ -130,7 +130,7 @@ private:
 // back to back, in the table's order) in place, as Writes orders it: the
 // blob under its content's name (Incbin; a blob of that name is that
 // blob already) or the C literal data made from it as it is read again
-// (Msvc), then the table, the data source, the header, and the removal of
+// (Msvc), then the table, the header, and the removal of
 // the library's other blobs. `hash` is BlobHash's over the blob, or empty
 // to have the blob read again for it. False, with `failure` naming the
 // file; what stood before a write that failed stands. `changed` as for

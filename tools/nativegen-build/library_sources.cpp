@@ -319,6 +319,59 @@ std::string ConsumerHeader(const Plan& plan) {
            "}  // namespace " + ns + "\n";
 }
 
+// ---- the blob through .incbin, in NAME.table.cpp -----------------------------------
+
+// The assembler's part of the table: it reads the blob into a read-only
+// section under one symbol, followed by a zero byte, so the compiler never
+// sees the bytes. One source with the entries costs one compile less than
+// two: the largest part of a small one is the compiler's own start.
+std::string IncbinBlock(const Plan& plan, const std::string& symbol, std::uint64_t blobSize,
+                        const std::string& blobHash) {
+    const std::string file = AssemblerString(plan.blobPath);
+    // one assembler line as a C++ literal piece
+    auto line = [](const std::string& text) { return "    " + Quoted(text + "\n") + "\n"; };
+    // the blob's size and hash inside the assembler text, where a cache of
+    // preprocessed sources sees them too
+    const std::string mark = line("/* blob: " + std::to_string(blobSize) + " bytes, hash " + blobHash + " */");
+    std::string out = "// The bytes, from " + HashedBlobName(plan.name, blobHash) + ": the assembler reads them into\n"
+                      "// a read-only section under one symbol, followed by a zero byte.\n";
+    // x86-64 reaches data from code within 2 GiB: the blob goes to the
+    // large-data section, which the linker places after all other data
+    out += "#if defined(__ELF__) && defined(__x86_64__)\n#define NATIVEGEN_BLOB_SECTION \".lrodata.\"\n";
+    out += "#elif defined(__ELF__)\n#define NATIVEGEN_BLOB_SECTION \".rodata.\"\n#endif\n";
+    out += "#if defined(__ELF__)\nasm(\n" + mark;
+    out += "    \".pushsection \" NATIVEGEN_BLOB_SECTION " + Quoted(symbol + ",\"a\"\n") + "\n";
+    out += line(".globl " + symbol);
+    out += line(".hidden " + symbol);
+    out += line(".type " + symbol + ", %object");
+    out += line(".balign 16");
+    out += line(symbol + ":");
+    out += line(".incbin " + file);
+    out += line(".byte 0");
+    out += line(".size " + symbol + ", . - " + symbol);
+    out += line(".popsection");
+    out += ");\n#elif defined(__MINGW32__) || defined(__CYGWIN__)\nasm(\n" + mark;
+    out += line(".section .rdata,\"dr\"");
+    out += line(".globl " + symbol);
+    out += line(".balign 16");
+    out += line(symbol + ":");
+    out += line(".incbin " + file);
+    out += line(".byte 0");
+    out += line(".text");
+    // Mach-O: a read-only section of the text segment, and C's "_" before the name
+    out += ");\n#elif defined(__APPLE__) && defined(__MACH__)\nasm(\n" + mark;
+    out += line(".section __TEXT,__const");
+    out += line(".globl _" + symbol);
+    out += line(".private_extern _" + symbol);
+    out += line(".p2align 4");
+    out += line("_" + symbol + ":");
+    out += line(".incbin " + file);
+    out += line(".byte 0");
+    out += line(".text");
+    out += ");\n#else\n#error \"no .incbin section for this object format: use the Msvc data format\"\n#endif\n\n";
+    return out;
+}
+
 // ---- NAME.table.cpp ----------------------------------------------------------------
 
 // `text` as a stored name's initialiser: {"text", length}.
@@ -476,16 +529,20 @@ std::string ReadFunction(bool compress) {
                  "}\n\n";
 }
 
-std::string TableSource(const Plan& plan, const std::vector<Script>& scripts, std::uint64_t blobSize) {
+// The entries, their index and (Incbin) the blob, whose hash is `blobHash`.
+std::string TableSource(const Plan& plan, const std::vector<Script>& scripts, std::uint64_t blobSize,
+                        const std::string& blobHash) {
     const std::string symbol = BlobSymbol(plan, scripts, blobSize);
     const std::string bound = std::to_string(blobSize + 1);
     /* the header's declarations without its string_view forms (see SharedDeclarations) */
-    std::string out = Banner(plan, "the entries and their index") + "#include <cstddef>\n#include <cstdint>\n#include <cstring>\n\n";
+    const bool incbin = plan.format == DataFormat::Incbin;
+    std::string out = Banner(plan, incbin ? "the entries, their index and their bytes" : "the entries and their index") +
+                      "#include <cstddef>\n#include <cstdint>\n#include <cstring>\n\n";
     if (plan.compress)
         out += "#define ZSTD_STATIC_LINKING_ONLY\n#include <zstd.h>\n\n";
     /* the assembler defines the blob under its own name: no prefix is added, but Mach-O's own */
-    if (plan.format == DataFormat::Incbin)
-        out += "#if defined(__APPLE__) && defined(__MACH__)\nextern \"C\" const char " + symbol + "[" + bound +
+    if (incbin)
+        out += IncbinBlock(plan, symbol, blobSize, blobHash) + "#if defined(__APPLE__) && defined(__MACH__)\nextern \"C\" const char " + symbol + "[" + bound +
                "] __asm__(\"_" + symbol + "\");\n#else\nextern \"C\" const char " + symbol + "[" + bound +
                "] __asm__(\"" + symbol + "\");\n#endif\n\n";
     else
@@ -538,57 +595,6 @@ std::string TableSource(const Plan& plan, const std::vector<Script>& scripts, st
                "    return {kNames, 0};\n"
                "}\n\n";
     out += "}  // namespace " + plan.nameSpace + "\n";
-    return out;
-}
-
-// ---- NAME.data.cpp: the blob through .incbin ---------------------------------------
-
-std::string IncbinSource(const Plan& plan, const std::string& symbol, std::uint64_t blobSize,
-                         const std::string& blobHash) {
-    const std::string file = AssemblerString(plan.blobPath);
-    // one assembler line as a C++ literal piece
-    auto line = [](const std::string& text) { return "    " + Quoted(text + "\n") + "\n"; };
-    // the blob's size and hash inside the assembler text, where a cache of
-    // preprocessed sources sees them too
-    const std::string mark = line("/* blob: " + std::to_string(blobSize) + " bytes, hash " + blobHash + " */");
-    std::string out = Banner(plan, std::string(plan.package ? "the files'" : "the scripts'") + " bytes, from " +
-                                       HashedBlobName(plan.name, blobHash)) +
-                      "// The assembler reads the blob into a read-only section under one symbol,\n"
-                      "// followed by a zero byte; the compiler never sees the bytes.\n";
-    // x86-64 reaches data from code within 2 GiB: the blob goes to the
-    // large-data section, which the linker places after all other data
-    out += "#if defined(__ELF__) && defined(__x86_64__)\n#define NATIVEGEN_BLOB_SECTION \".lrodata.\"\n";
-    out += "#elif defined(__ELF__)\n#define NATIVEGEN_BLOB_SECTION \".rodata.\"\n#endif\n";
-    out += "#if defined(__ELF__)\nasm(\n" + mark;
-    out += "    \".pushsection \" NATIVEGEN_BLOB_SECTION " + Quoted(symbol + ",\"a\"\n") + "\n";
-    out += line(".globl " + symbol);
-    out += line(".hidden " + symbol);
-    out += line(".type " + symbol + ", %object");
-    out += line(".balign 16");
-    out += line(symbol + ":");
-    out += line(".incbin " + file);
-    out += line(".byte 0");
-    out += line(".size " + symbol + ", . - " + symbol);
-    out += line(".popsection");
-    out += ");\n#elif defined(__MINGW32__) || defined(__CYGWIN__)\nasm(\n" + mark;
-    out += line(".section .rdata,\"dr\"");
-    out += line(".globl " + symbol);
-    out += line(".balign 16");
-    out += line(symbol + ":");
-    out += line(".incbin " + file);
-    out += line(".byte 0");
-    out += line(".text");
-    // Mach-O: a read-only section of the text segment, and C's "_" before the name
-    out += ");\n#elif defined(__APPLE__) && defined(__MACH__)\nasm(\n" + mark;
-    out += line(".section __TEXT,__const");
-    out += line(".globl _" + symbol);
-    out += line(".private_extern _" + symbol);
-    out += line(".p2align 4");
-    out += line("_" + symbol + ":");
-    out += line(".incbin " + file);
-    out += line(".byte 0");
-    out += line(".text");
-    out += ");\n#else\n#error \"no .incbin section for this object format: use the Msvc data format\"\n#endif\n";
     return out;
 }
 
@@ -799,26 +805,16 @@ bool BlobLimit(std::string_view target, std::uint64_t* limit) {
 }
 
 std::vector<File> Sources(const Plan& plan, const std::vector<Script>& scripts, std::string_view blob) {
-    std::vector<File> files;
-    files.push_back({plan.name + ".h", ConsumerHeader(plan)});
-    files.push_back({plan.name + ".table.cpp", TableSource(plan, scripts, blob.size())});
-    const std::string symbol = BlobSymbol(plan, scripts, blob.size());
-    if (plan.format == DataFormat::Incbin)
-        files.push_back({plan.name + ".data.cpp", IncbinSource(plan, symbol, blob.size(), Hash(blob))});
-    else
-        files.push_back({plan.name + ".data.c", MsvcSource(plan, symbol, blob)});
+    std::vector<File> files = StreamedSources(plan, scripts, blob.size(), Hash(blob));
+    if (plan.format == DataFormat::Msvc)
+        files.push_back({plan.name + ".data.c", MsvcSource(plan, BlobSymbol(plan, scripts, blob.size()), blob)});
     return files;
 }
 
 std::vector<File> StreamedSources(const Plan& plan, const std::vector<Script>& files, std::uint64_t blobSize,
                                  const std::string& blobHash) {
-    std::vector<File> sources;
-    sources.push_back({plan.name + ".h", ConsumerHeader(plan)});
-    sources.push_back({plan.name + ".table.cpp", TableSource(plan, files, blobSize)});
-    if (plan.format == DataFormat::Incbin)
-        sources.push_back(
-            {plan.name + ".data.cpp", IncbinSource(plan, BlobSymbol(plan, files, blobSize), blobSize, blobHash)});
-    return sources;
+    return {{plan.name + ".h", ConsumerHeader(plan)},
+            {plan.name + ".table.cpp", TableSource(plan, files, blobSize, blobHash)}};
 }
 
 }  // namespace library

@@ -9,21 +9,19 @@
 //                   the library's namespace. It holds no script name, so
 //                   it never changes when the scripts do and nothing that
 //                   includes it compiles again.
-//   NAME.table.cpp  the entries in the tree's order and an index sorted
-//                   by name, constant-initialised; names are string
-//                   literals, never identifiers.
-//   NAME.data.cpp   (Incbin) the blob, NAME.<hash>.bin beside it (named by
-//                   its content), taken in by the assembler's .incbin; it
-//                   names the blob, so it changes exactly when the blob
-//                   does.
+//   NAME.table.cpp  the entries in the tree's order and an index by
+//                   name, constant-initialised; names are string
+//                   literals, never identifiers. (Incbin) With them the
+//                   blob, NAME.<hash>.bin beside it (named by its
+//                   content), taken in by the assembler's .incbin.
 //   NAME.data.c     (Msvc) the blob as string literals, in pieces that
 //                   every compiler of that dialect takes.
 //
 // The blob is one symbol, followed by a zero byte, so it is never empty.
 // Its name holds a hash of the library's name, namespace and every entry's
 // name and place: two libraries never share it, and a table links only
-// with the data source written for the same entries, never with one whose
-// bytes lie elsewhere.
+// with the Msvc data source written for the same entries, never with one
+// whose bytes lie elsewhere.
 //
 // Pure functions: the caller writes the files.
 #pragma once
@@ -94,14 +92,14 @@ std::string BlobFileName(const std::string& name, std::string_view blob);
 // The same for a blob whose hash (Hash's, BlobHash's) is `hash`.
 std::string HashedBlobName(const std::string& name, const std::string& hash);
 
-// Every file of the library but the blob: NAME.h, NAME.table.cpp and the
-// data source, in that order. `scripts` lie in `blob` in order, back to back. The caller
+// Every file of the library but the blob: NAME.h, NAME.table.cpp and
+// (Msvc) the data source, in that order. `scripts` lie in `blob` in order, back to back. The caller
 // owns the result. `plan.nameSpace` must be valid.
 std::vector<File> Sources(const Plan& plan, const std::vector<Script>& scripts, std::string_view blob);
 
 // Every file of the library but the blob and, for Msvc, the data (which
-// MsvcWriter makes from the blob as it is read): NAME.h, NAME.table.cpp
-// and, for Incbin, NAME.data.cpp, in that order; for a package
+// MsvcWriter makes from the blob as it is read): NAME.h and
+// NAME.table.cpp, in that order; for a package
 // (`plan.package`) or the scripts. A package's `files` are in byte order
 // of their names, no name twice. They lie in the blob in order, back to
 // back; `blobSize` and `blobHash` (BlobHash's) say what the blob holds.
@@ -109,7 +107,7 @@ std::vector<File> Sources(const Plan& plan, const std::vector<Script>& scripts, 
 std::vector<File> StreamedSources(const Plan& plan, const std::vector<Script>& files, std::uint64_t blobSize,
                                  const std::string& blobHash);
 
-// The hash that marks a blob's content in its data source, taken over
+// The hash that marks a blob's content in the source that names it, taken over
 // the blob's bytes as they come, in order: the same for any split into
 // pieces. `size` is the blob's whole length. Not for security.
 class BlobHash {
