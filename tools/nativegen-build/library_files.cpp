@@ -91,6 +91,21 @@ bool Unchanged(const Entry& entry, std::uint64_t read) {
            now.size == entry.size && now.modified == entry.modified;
 }
 
+// The writes that follow the blob (and the Msvc data): the table, the
+// header last of the sources, then the removal of what the table no
+// longer names. `plan` names the blob `blobName` (Incbin) whose hash is
+// `hash`.
+std::vector<Write> SourceWrites(const Request& request, const Plan& plan, const std::vector<Script>& scripts,
+                                std::uint64_t blobSize, const std::string& hash, const std::string& blobName,
+                                const std::vector<std::string>& present) {
+    std::vector<File> files = StreamedSources(plan, scripts, blobSize, hash);  // the header, the table
+    std::rotate(files.begin(), files.begin() + 1, files.end());              // the header last
+    std::vector<Write> writes;
+    for (File& file : files) writes.push_back({request.folder / frontend::FsPath(file.name), std::move(file.content)});
+    RemoveOtherBlobs(request, blobName, present, &writes);
+    return writes;
+}
+
 }  // namespace
 
 bool Gather(std::vector<Entry>& entries, std::vector<Script>* scripts, std::string* blob,
@@ -112,15 +127,17 @@ bool Gather(std::vector<Entry>& entries, std::vector<Script>* scripts, std::stri
 std::vector<Write> Writes(const Request& request, const std::vector<Script>& scripts, std::string blob,
                           const std::vector<std::string>& present) {
     bool incbin = request.format == DataFormat::Incbin;
-    std::string blobName = incbin ? BlobFileName(request.name, blob) : std::string();
-    Plan plan{request.name, request.nameSpace, request.format,
-              incbin ? request.blobFolder + "/" + blobName : std::string()};
-    std::vector<File> files = Sources(plan, scripts, blob);  // the header, the table, [the data]
+    const std::string hash = Hash(blob), blobName = incbin ? HashedBlobName(request.name, hash) : std::string();
+    Plan plan{request.name, request.nameSpace, request.format, incbin ? request.blobFolder + "/" + blobName : std::string(),
+              request.package, request.compress > 0};
     std::vector<Write> writes;
-    if (incbin) writes.push_back({request.folder / frontend::FsPath(blobName), std::move(blob)});
-    std::rotate(files.begin(), files.begin() + 1, files.end());  // the header last
-    for (File& file : files) writes.push_back({request.folder / frontend::FsPath(file.name), std::move(file.content)});
-    RemoveOtherBlobs(request, blobName, present, &writes);
+    if (incbin)
+        writes.push_back({request.folder / frontend::FsPath(blobName), blob});
+    else  // the C literal data, last of Sources'
+        writes.push_back({request.folder / frontend::FsPath(request.name + ".data.c"),
+                          std::move(Sources(plan, scripts, blob).back().content)});
+    for (Write& write : SourceWrites(request, plan, scripts, blob.size(), hash, blobName, present))
+        writes.push_back(std::move(write));
     return writes;
 }
 
@@ -241,11 +258,7 @@ bool FinishStreamed(const Request& request, const std::vector<Script>& scripts, 
         if (!read || !CommitPendingFile(&file)) return false;
         if (changed && !file.unchanged) *changed = true;
     }
-    std::vector<File> files = StreamedSources(plan, scripts, blob.size_, hash);  // the header, the table
-    std::rotate(files.begin(), files.begin() + 1, files.end());                 // the header last
-    std::vector<Write> writes;
-    for (File& file : files) writes.push_back({request.folder / frontend::FsPath(file.name), std::move(file.content)});
-    RemoveOtherBlobs(request, blobName, Present(request.folder), &writes);
+    std::vector<Write> writes = SourceWrites(request, plan, scripts, blob.size_, hash, blobName, Present(request.folder));
     return Perform(writes, writes.size(), failure, changed);
 }
 

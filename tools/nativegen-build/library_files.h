@@ -70,9 +70,10 @@ bool Gather(std::vector<Entry>& entries, std::vector<Script>* scripts, std::stri
             frontend::Failure* failure);
 
 // The writes that make the library, in the order they must happen: the
-// blob (Incbin), the table, the data source (Msvc), the consumer header, then the removal
-// of every blob of this library in `present` (the names in the folder)
-// that the table no longer names. The caller owns the result.
+// blob (Incbin) or the data source (Msvc), then what FinishStreamed writes
+// after them: the table, the consumer header, and the removal of every
+// blob of this library in `present` (the names in the folder) that the
+// table no longer names. The caller owns the result.
 std::vector<Write> Writes(const Request& request, const std::vector<Script>& scripts, std::string blob,
                           const std::vector<std::string>& present);
 
