@@ -131,8 +131,7 @@ function(_nativegen_rule stem root output)
   add_custom_command(
     OUTPUT "${stem}.stamp" ${always}
     BYPRODUCTS ${RULE_MADE}
-    COMMAND ${RULE_RUNNER} ${RULE_COMMAND} "${root}" "${output}" ${depfile} ${RULE_OPTIONS}
-    COMMAND ${CMAKE_COMMAND} -E touch "${stem}.stamp"
+    COMMAND ${RULE_RUNNER} ${RULE_COMMAND} "${root}" "${output}" ${depfile} ${RULE_OPTIONS} --stamp "${stem}.stamp"
     DEPENDS ${RULE_DEPENDS}
     ${track}
     COMMENT "Embedding the scripts under ${root}"

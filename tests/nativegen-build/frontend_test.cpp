@@ -252,16 +252,23 @@ TEST(FrontEndDepfileTest, EachNameIsEscapedOrLeftOutForAStandIn) {
     }
 }
 
+// A header or depfile whose content would not change keeps its time; the
+// stamp, which records that a run went through, takes the time of every
+// run that does, and of no other.
 TEST_F(FrontEndTest, OutputsThatWouldNotChangeKeepTheirTime) {
-    ASSERT_EQ(Build({Utf8(tree), header, "--depfile", depfile}), 0);
+    const std::string stamp = Utf8(dir.path() / "out" / "native.h.stamp");
+    ASSERT_EQ(Build({Utf8(tree), header, "--depfile", depfile, "--stamp", stamp}), 0);
     std::vector<fs::file_time_type> old;  // each as the file system keeps it
-    for (const std::string& file : {header, depfile}) {
+    for (const std::string& file : {header, depfile, stamp}) {
         fs::last_write_time(FromUtf8(file), fs::last_write_time(FromUtf8(file)) - std::chrono::hours(24 * 365));
         old.push_back(fs::last_write_time(FromUtf8(file)));
     }
-    ASSERT_EQ(Build({Utf8(tree), header, "--depfile", depfile}), 0);
+    ASSERT_EQ(Build({Utf8(dir.path() / "missing"), header, "--stamp", stamp}), 1);
+    EXPECT_EQ(fs::last_write_time(FromUtf8(stamp)), old[2]);
+    ASSERT_EQ(Build({Utf8(tree), header, "--depfile", depfile, "--stamp", stamp}), 0);
     EXPECT_EQ(fs::last_write_time(FromUtf8(header)), old[0]);
     EXPECT_EQ(fs::last_write_time(FromUtf8(depfile)), old[1]);
+    EXPECT_GT(fs::last_write_time(FromUtf8(stamp)), old[2]);
     dir.Write("tree/app.js", "changed");
     ASSERT_EQ(Build({Utf8(tree), header, "--depfile", depfile}), 0);
     EXPECT_NE(fs::last_write_time(FromUtf8(header)), old[0]);

@@ -577,12 +577,12 @@ void ExitHook() {
 std::string Usage() {
     const std::string p = kProgram, pad(p.size(), ' ');
     return "usage: " + p + " ROOT HEADER [--depfile FILE [--depfile-target FILE]] [--strict]\n" +
-           "       " + pad + " [--safe-identifiers]\n" +
+           "       " + pad + " [--safe-identifiers] [--stamp FILE]\n" +
            "       " + p + " ROOT DIR --library NAME [--namespace NS] [--data incbin|msvc]\n" +
            "       " + pad + " [--compress[=LEVEL]]\n" +
            "       " + pad + " [--files GLOB... [--exclude GLOB]... [--skip-folder DIR]...]\n" +
            "       " + pad + " [--target elf-x86_64|elf-aarch64|elf|coff|msvc|macho-x86_64|macho-arm64]\n" +
-           "       " + pad + " [--depfile FILE [--depfile-target FILE]] [--strict]\n" +
+           "       " + pad + " [--depfile FILE [--depfile-target FILE]] [--strict] [--stamp FILE]\n" +
            "       " + p + " --check-names --library NAME [--namespace NS]\n" +
            "       " + p + " --help | --version\n";
 }
@@ -596,6 +596,7 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
         const std::string& a = arguments[i];
         std::string* value = a == "--depfile"          ? &options->depfile
                              : a == "--depfile-target" ? &options->depfileTarget
+                             : a == "--stamp"          ? &options->stamp
                              : a == "--library"   ? &options->library
                              : a == "--namespace" ? &options->nameSpace
                              : a == "--data"      ? &options->data
@@ -728,6 +729,17 @@ std::string DepfileText(const std::string& target, const std::set<std::string>& 
     return text + "\n" + rules;
 }
 
+// Makes the file at `path`, or sets its time to now: the build's record
+// that the run went through, whether or not an output changed. False,
+// with `failure` naming it, when it cannot.
+bool Stamp(const fs::path& path, Failure* failure) {
+    *failure = {Utf8(path), "cannot be written"};
+    std::error_code error;
+    if (!fs::exists(path, error) && !PutIfChanged(path, "", failure)) return false;
+    fs::last_write_time(path, fs::file_time_type::clock::now(), error);
+    return !error;
+}
+
 int Run(const Options& options) {
     Tree tree;
     Failure failure;
@@ -739,6 +751,7 @@ int Run(const Options& options) {
                : options.library.empty()                     ? RunHeader(options, tree, &made)
                                                              : RunLibrary(options, tree, &made);
     if (code != 0) made.RemoveIfEmpty();
+    if (code == 0 && !options.stamp.empty() && !Stamp(FsPath(options.stamp), &failure)) code = Report(failure);
     return code;
 }
 

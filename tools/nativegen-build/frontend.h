@@ -26,6 +26,7 @@ struct Options {
     std::string output;        // the header file, or the library's directory
     std::string depfile;       // empty: none
     std::string depfileTarget; // what the depfile says is made; empty: the output
+    std::string stamp;         // made, or its time set to now, when the run succeeds; empty: none
     std::string library;       // the library's name; empty: a header
     std::string nameSpace;     // the library's namespace; empty: its name
     std::string data = "incbin";  // how the library holds the bytes: incbin or msvc
