@@ -49,6 +49,17 @@ if(NOT WIN32)
   # where a Debian system looks for a package's licence
   install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
 endif()
+# zstd linked into the front end: its notice goes with the program
+if(nativegen_zstd STREQUAL "zstd::libzstd_static")
+  find_file(NATIVEGEN_ZSTD_NOTICE NAMES LICENSE copyright
+            PATHS /usr/share/doc/libzstd-dev /usr/share/doc/zstd /share/doc/zstd NO_DEFAULT_PATH)
+  if(NOT NATIVEGEN_ZSTD_NOTICE)
+    message(FATAL_ERROR "nativegen-build links a static zstd, and no licence of it was found to install with "
+                        "it (Debian: /usr/share/doc/libzstd-dev/copyright; MinGW: .ci/zstd-mingw puts one in "
+                        "share/doc/zstd); set NATIVEGEN_ZSTD_NOTICE to the file")
+  endif()
+  install(FILES ${NATIVEGEN_ZSTD_NOTICE} DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME zstd-LICENSE)
+endif()
 
 # Release packages: a .tar.gz and a .deb of the Linux build, a .zip of the
 # Windows one.

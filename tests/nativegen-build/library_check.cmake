@@ -93,6 +93,7 @@ file(COPY ${trees}/ DESTINATION ${WORK}/trees)
 run(${CMAKE_COMMAND} -S ${SOURCE}/tests/nativegen-build/library_consumer -B ${WORK}/build -G Ninja ${compilers}
     -DNATIVEGEN_SOURCE=${SOURCE} -DBUILDER=${BUILDER} -DTREES=${WORK}/trees)
 run(${CMAKE_COMMAND} --build ${WORK}/build)
+run(${EMULATOR} ${WORK}/build/unity_check${suffix})
 
 # Each library against the generator's header for its tree, from a run
 # standing in a copy of the tree.

@@ -56,15 +56,17 @@ bool IsStaleScratch(const std::string& file, const std::string& name) {
 }
 
 // Appends the removal of every blob of the library in `present` but
-// `blobName`, of every stale scratch blob of it, and (Incbin) of the data
-// source earlier versions wrote beside the table: it names a blob that is
-// gone, and the table defines what it did.
+// `blobName`, of every stale scratch blob of it, and of a data source
+// this run does not write: the NAME.data.cpp of earlier versions, which
+// named a blob that is gone (the table now defines what it did), and
+// (Incbin) a NAME.data.c of the other form. A build that compiles all it
+// finds in the folder then finds one library.
 void RemoveOtherBlobs(const Request& request, const std::string& blobName, const std::vector<std::string>& present,
                       std::vector<Write>* writes) {
     const bool incbin = request.format == DataFormat::Incbin;
     for (const std::string& name : present)
         if ((name != blobName && IsBlobOf(name, request.name)) || IsStaleScratch(name, request.name) ||
-            (incbin && name == request.name + ".data.cpp"))
+            name == request.name + ".data.cpp" || (incbin && name == request.name + ".data.c"))
             writes->push_back({request.folder / frontend::FsPath(name), std::string(), true});
 }
 

@@ -151,10 +151,15 @@ std::string Banner(const Plan& plan, const std::string& what) {
 // The table does not include the header, so its compile skips
 // <string_view>, the costliest part of it; the string_view forms are the
 // header's own inline wrappers. One text for both keeps the two
-// definitions of each type the same, as the language asks.
+// definitions of each type the same, as the language asks, and a guard
+// named after the namespace lets one translation unit hold both (a unity
+// build).
 std::string SharedDeclarations(const Plan& plan) {
     const bool p = plan.package;
+    std::string guard = "NATIVEGEN_LIBRARY_";
+    for (char c : plan.nameSpace) guard += c == ':' ? '_' : c;  // "a::b": "a__b", which no namespace may be
     std::string out =
+        "#ifndef " + guard + "\n#define " + guard + "\n\n" +
         (p ? "// One file: its name (the path below the root, UTF-8, \"/\" between\n"
              "// parts, its extension kept), its bytes (no terminating zero) and their count.\n"
            : "// One script: its module name (the path below the tree, \"/\" between\n"
@@ -223,7 +228,7 @@ std::string SharedDeclarations(const Plan& plan) {
                "\n"
                "}  // namespace detail\n"
                "\n";
-    return out;
+    return out + "#endif\n\n";
 }
 
 // What only the header has: the string_view forms, and a package's
@@ -272,7 +277,9 @@ const char kFolderRange[] =
     "    constexpr iterator end() const noexcept { return iterator(folder_.first + folder_.size); }\n"
     "    constexpr ::std::size_t size() const noexcept { return folder_.size; }\n"
     "    constexpr bool empty() const noexcept { return folder_.size == 0; }\n"
-    "    constexpr ::std::string_view operator[](::std::size_t i) const noexcept { return begin()[i]; }\n"
+    "    constexpr ::std::string_view operator[](::std::size_t i) const noexcept {\n"
+    "        return ::std::string_view(folder_.first[i].text, folder_.first[i].size);\n"
+    "    }\n"
     "\n"
     "private:\n"
     "    detail::folder folder_;\n"
@@ -573,7 +580,8 @@ std::string TableSource(const Plan& plan, const std::vector<Script>& scripts, st
            "        const slot& s = kSlots[i];\n"
            "        if (s.place == 0) return nullptr;\n"
            "        const entry& e = kEntries[s.place - 1];\n"
-           "        if (s.tag == tag && s.length == size && ::std::memcmp(e.name, name, size) == 0) return &e;\n"
+           "        if (s.tag == tag && s.length == size && (size == 0 || ::std::memcmp(e.name, name, size) == 0))\n"
+           "            return &e;\n"
            "    }\n"
            "}\n\n"
            "entries all() noexcept { return entries(kEntries, kCount); }\n\n"
