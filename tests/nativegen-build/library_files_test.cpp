@@ -90,11 +90,10 @@ TEST(LibraryFilesTest, EveryStopLeavesOneRunsEntriesOrNoLink) {
             TempDir dir;
             WriteWhole(dir.path(), before);
             ASSERT_EQ(Linked(dir.path()), Expected(before)) << row.change;
-            std::vector<Entry> entries = Entries(row.after);
             std::vector<library::Script> scripts;
             std::string blob;
+            for (const auto& [name, bytes] : row.after) scripts.push_back({name, blob.size(), bytes.size()}), blob += bytes;
             frontend::Failure failure;
-            ASSERT_TRUE(library::Gather(entries, &scripts, &blob, &failure));
             library::Request request{"app", "app", library::DataFormat::Incbin, dir.path(),
                                      dir.path().generic_string()};
             auto writes = library::Writes(request, scripts, blob, library::Present(dir.path()));
@@ -119,17 +118,14 @@ TEST(LibraryFilesTest, EntriesFromFilesAreReadWholeOrTheStepFails) {
     TempDir dir;
     fs::path one = dir.Write("in/one.txt", "first"), two = dir.Write("in/two.txt", std::string(100000, 'z'));
     std::vector<Entry> entries = {{"one", one, {}}, {"held", {}, "bytes"}, {"two", two, {}}};
-    std::vector<library::Script> scripts;
-    std::string blob;
     frontend::Failure failure;
-    ASSERT_TRUE(library::Gather(entries, &scripts, &blob, &failure));
-    EXPECT_EQ(blob, "firstbytes" + std::string(100000, 'z'));
-    ASSERT_EQ(scripts.size(), 3u);
-    EXPECT_EQ(scripts[2].offset, 10u);
-    EXPECT_EQ(scripts[2].size, 100000u);
+    fs::path whole = dir.MakeDir("whole");
+    library::Request request{"app", "app", library::DataFormat::Incbin, whole, whole.generic_string()};
+    ASSERT_TRUE(library::WriteLibrary(request, entries, &failure)) << failure.path << ": " << failure.why;
+    EXPECT_EQ(Linked(whole), "one=first;held=bytes;two=" + std::string(100000, 'z') + ";");
 
     std::vector<Entry> missing = {{"one", one, {}}, {"gone", dir.path() / "in" / "gone.txt", {}}};
-    library::Request request{"app", "app", library::DataFormat::Incbin, dir.MakeDir("out"), "/out"};
+    request.folder = dir.MakeDir("out");
     EXPECT_FALSE(library::WriteLibrary(request, missing, &failure));
     EXPECT_NE(failure.path.find("gone.txt"), std::string::npos) << failure.path;
     EXPECT_TRUE(fs::is_empty(dir.path() / "out"));

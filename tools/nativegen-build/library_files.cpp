@@ -27,17 +27,6 @@ bool IsBlobOf(const std::string& file, const std::string& name) {
     return true;
 }
 
-// Appends the whole file to `blob`; false when it cannot be read whole.
-bool AppendFile(const fs::path& file, std::string* blob) {
-    std::FILE* in = platform::OpenStreamForRead(file);
-    if (!in) return false;
-    char piece[64 * 1024];
-    for (std::size_t n; (n = std::fread(piece, 1, sizeof piece, in)) > 0;) blob->append(piece, n);
-    bool read = !std::ferror(in);
-    std::fclose(in);
-    return read;
-}
-
 // The scratch blob's name for the library `name` in the process `number`.
 std::string ScratchName(const std::string& name, unsigned long long number) {
     return name + "." + std::to_string(number) + ".partial";
@@ -109,22 +98,6 @@ std::vector<Write> SourceWrites(const Request& request, const Plan& plan, const 
 }
 
 }  // namespace
-
-bool Gather(std::vector<Entry>& entries, std::vector<Script>* scripts, std::string* blob,
-            frontend::Failure* failure) {
-    for (Entry& entry : entries) {
-        std::uint64_t offset = blob->size();
-        if (entry.file.empty()) {
-            blob->append(entry.bytes);
-            std::string().swap(entry.bytes);
-        } else if (!AppendFile(entry.file, blob)) {
-            *failure = {frontend::Utf8(entry.file), "cannot be read"};
-            return false;
-        }
-        scripts->push_back({entry.name, offset, blob->size() - offset});
-    }
-    return true;
-}
 
 std::vector<Write> Writes(const Request& request, const std::vector<Script>& scripts, std::string blob,
                           const std::vector<std::string>& present) {

@@ -62,13 +62,6 @@ struct Write {
     bool remove = false;
 };
 
-// Every entry's bytes back to back in `blob`, and each one's name and
-// place in `scripts`, in the entries' order. Takes the held bytes out of
-// `entries` as it goes, so they are held once. False, with `failure`
-// naming the file, when a file cannot be read whole.
-bool Gather(std::vector<Entry>& entries, std::vector<Script>* scripts, std::string* blob,
-            frontend::Failure* failure);
-
 // The writes that make the library, in the order they must happen: the
 // blob (Incbin) or the data source (Msvc), then what FinishStreamed writes
 // after them: the table, the consumer header, and the removal of every
