@@ -1,5 +1,6 @@
 #include "tools/nativegen-build/frontend.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -653,7 +654,11 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
         }
     }
     if (options->checkNames) {
-        if (!positional.empty() || options->library.empty()) {
+        // (an option it would pass over would look taken)
+        const std::set<std::string> allowed{"--check-names", "--library", "--namespace"};
+        bool other = !options->files.empty() || !options->exclude.empty() || !options->skip.empty() ||
+                     std::any_of(seen.begin(), seen.end(), [&](const std::string& o) { return !allowed.count(o); });
+        if (!positional.empty() || options->library.empty() || other) {
             *why = "--check-names takes --library NAME [--namespace NS] and nothing else";
             return false;
         }
@@ -745,6 +750,12 @@ int Run(const Options& options) {
     Failure failure;
     std::string nameSpace;
     if (options.checkNames) return CheckLibraryNames(options, &nameSpace, &failure) ? 0 : Report(failure);
+    // a stamp that could not be made would fail the run after its outputs
+    // stand: its folder must be there, and it no folder itself
+    if (std::error_code error; !options.stamp.empty() &&
+                               (fs::is_directory(FsPath(options.stamp), error) ||
+                                !fs::is_directory(fs::absolute(FsPath(options.stamp), error).parent_path(), error)))
+        return Report({options.stamp, "cannot be the stamp: its folder is missing, or it is a folder"});
     Folders made;
     int code = !options.files.empty()                        ? RunPackage(options, &made)
                : !CheckRoot(options.root, &tree, &failure) ? Report(failure)

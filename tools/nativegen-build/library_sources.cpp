@@ -198,12 +198,13 @@ std::string SharedDeclarations(const Plan& plan) {
         "// How many entries there are.\n"
         "::std::size_t count() noexcept;\n"
         "\n"
-        "// Writes the bytes of `e` (one of all()'s) into `buffer`, exactly e.size of\n"
-        "// them: true, or false when `e` is no entry of this library or its stored\n"
-        "// bytes are damaged (what `buffer` holds is then unspecified). Allocates\n"
-        "// nothing and may run on any number of threads at once. In a compressed\n"
-        "// library e.data is null for a compressed entry: read() is the way to its\n"
-        "// bytes, decompressing with some 100 KiB of the caller's stack.\n"
+        "// Writes the bytes of `e` (one of all()'s entries itself, not a copy) into\n"
+        "// `buffer`, exactly e.size of them: true, or false when `e` is no entry of\n"
+        "// this library or its stored bytes are damaged (what `buffer` holds is then\n"
+        "// unspecified). Allocates nothing and may run on any number of threads at\n"
+        "// once. In a compressed library e.data is null for a compressed entry:\n"
+        "// read() is the way to its bytes, decompressing with 100 KiB of the\n"
+        "// caller's stack.\n"
         "bool read(const entry& e, void* buffer) noexcept;\n"
         "\n";
     if (p)
@@ -290,6 +291,9 @@ const char kFolderRange[] =
     "// folders with a \"/\" after it (\"lib/\"). A folder is there when it holds\n"
     "// a file at any depth; any other gives an empty range.\n"
     "inline names list(::std::string_view folder) noexcept { return names(detail::list(folder.data(), folder.size())); }\n"
+    "inline names list(const char* folder) noexcept {\n"
+    "    return folder ? list(::std::string_view(folder)) : names(detail::folder{nullptr, 0});\n"
+    "}\n"
     "\n";
 
 // Depends on the name, the namespace and the form alone: the files never change it.
@@ -507,8 +511,9 @@ std::string FrameTable(const std::vector<Script>& scripts, const std::string& sy
         out += s.compressed ? "    {" + symbol + " + " + std::to_string(s.offset) + ", " + std::to_string(s.size) + "},\n"
                             : std::string("    {nullptr, 0},\n");
     return out + "};\n\n"
-                 "// room for one decompression context, on the reader's stack\n"
-                 "constexpr ::std::size_t kReadRoom = 128 * 1024;\n\n";
+                 "// room for one decompression context, on the reader's stack (zstd 1.5\n"
+                 "// takes some 94 KiB), so that a thread of 128 KiB has room for it\n"
+                 "constexpr ::std::size_t kReadRoom = 100 * 1024;\n\n";
 }
 
 // read(): the entry found by its place among kEntries (not compared as
@@ -751,7 +756,9 @@ void MsvcWriter::Begin(std::string_view hash, std::string* out) const {
     *out += "/* blob: " + std::to_string(size_) + " bytes, hash " + std::string(hash) + " */\n";
     *out += "/* rows fill their arrays exactly, without a terminating zero: valid C, and\n"
             "   no cause for that compiler's warning */\n";
-    *out += "#if defined(_MSC_VER)\n#pragma warning(disable : 4295)\n#endif\n\n";
+    *out += "#if defined(_MSC_VER)\n#pragma warning(disable : 4295)\n#endif\n";
+    // (GCC and Clang take the dialect's long literals too, but say so under -Wpedantic)
+    *out += "#if defined(__GNUC__)\n#pragma GCC diagnostic ignored \"-Woverlength-strings\"\n#endif\n\n";
     *out += "struct " + symbol + "_rows {\n";
     if (rows_ > 0) *out += "    char rows[" + std::to_string(rows_) + "][" + std::to_string(kRowBytes) + "];\n";
     *out += "    char tail[" + std::to_string(size_ - rows_ * kRowBytes + 1) + "];\n";
