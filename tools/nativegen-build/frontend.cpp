@@ -750,13 +750,16 @@ int Run(const Options& options) {
     Failure failure;
     std::string nameSpace;
     if (options.checkNames) return CheckLibraryNames(options, &nameSpace, &failure) ? 0 : Report(failure);
-    // a stamp that could not be made would fail the run after its outputs
-    // stand: its folder must be there, and it no folder itself
-    if (std::error_code error; !options.stamp.empty() &&
-                               (fs::is_directory(FsPath(options.stamp), error) ||
-                                !fs::is_directory(fs::absolute(FsPath(options.stamp), error).parent_path(), error)))
-        return Report({options.stamp, "cannot be the stamp: its folder is missing, or it is a folder"});
     Folders made;
+    // a stamp that could not be made would fail the run after its outputs
+    // stand: it is no folder, and its folder is made first (as an output's is)
+    if (std::error_code error; !options.stamp.empty()) {
+        fs::path stamp = fs::absolute(FsPath(options.stamp), error);
+        if (error || fs::is_directory(stamp, error) || !made.Make(stamp.parent_path(), &failure)) {
+            made.RemoveIfEmpty();
+            return Report({options.stamp, "cannot be the stamp: it is a folder, or its folder cannot be made"});
+        }
+    }
     int code = !options.files.empty()                        ? RunPackage(options, &made)
                : !CheckRoot(options.root, &tree, &failure) ? Report(failure)
                : options.library.empty()                     ? RunHeader(options, tree, &made)
