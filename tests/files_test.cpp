@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/runtime/platform.h"
 #include "runtime/services/text.h"
 #include "tests/support/test_support.h"
 

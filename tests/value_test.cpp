@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/platform.h"
+#include "platform/runtime/platform.h"
 
 using testing::AllOf;
 using testing::HasSubstr;

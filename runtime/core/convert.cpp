@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/platform.h"
+#include "platform/runtime/platform.h"
 #include "runtime/core/datetime.h"
 #include "runtime/services/text.h"
 

@@ -1,6 +1,6 @@
 #include "runtime/core/value.h"
 
-#include "platform/platform.h"
+#include "platform/runtime/platform.h"
 
 ByteBlockHeader EmptyByteBlock = {1, 0};
 

@@ -1,6 +1,6 @@
 #include "runtime/services/search.h"
 
-#include "platform/platform.h"
+#include "platform/runtime/platform.h"
 #include "runtime/services/text.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "generator/generator.h"
-#include "platform/platform.h"
+#include "platform/runtime/platform.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <system_error>
 #include <vector>
 
-#include "platform/tool_files.h"
+#include "platform/tools/files.h"
 #include "tools/common/identifiers.h"
 
 namespace fs = std::filesystem;

@@ -6,7 +6,7 @@
 // separator). Names read back from the system go the other way. What code
 // page 936 cannot hold, or bytes that are not valid UTF-8, become "?", as
 // the ANSI entry points do on Windows.
-#include "platform/platform.h"
+#include "platform/runtime/platform.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,12 +1,12 @@
-#include "tools/nativegen-build/library_files.h"
+#include "tools/nativegen-build/library/writes.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <system_error>
 
-#include "platform/platform.h"
-#include "platform/tool_files.h"
+#include "platform/runtime/platform.h"
+#include "platform/tools/files.h"
 #include "runtime/services/files.h"
 
 namespace fs = std::filesystem;

@@ -1,9 +1,9 @@
-#include "tools/nativegen-build/outputs.h"
+#include "tools/nativegen-build/cli/outputs.h"
 
 #include <cstdio>
 #include <system_error>
 
-#include "platform/platform.h"
+#include "platform/runtime/platform.h"
 #include "runtime/services/files.h"
 
 namespace fs = std::filesystem;

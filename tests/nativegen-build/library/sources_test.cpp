@@ -1,4 +1,7 @@
-#include "tools/nativegen-build/library_sources.h"
+#include "tools/nativegen-build/library/sources.h"
+
+#include "tools/nativegen-build/library/names.h"
+#include "tools/nativegen-build/library/targets.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Arguments and files of the programs beside the generator, on Windows:
 // the command line is read as UTF-16 and files are opened by wide paths,
 // so no name goes through the system's code page.
-#include "platform/tool_files.h"
+#include "platform/tools/files.h"
 
 #include <fcntl.h>
 #include <io.h>

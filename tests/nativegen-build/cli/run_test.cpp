@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "tests/support/test_support.h"
-#include "tools/nativegen-build/frontend.h"
+#include "tools/nativegen-build/cli/depfile.h"
+#include "tools/nativegen-build/cli/options.h"
+#include "tools/nativegen-build/cli/run.h"
 
 namespace test {
 namespace {

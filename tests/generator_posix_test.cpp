@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "tests/generator_fixture.h"
-#include "tests/posix/small_file_system.h"
+#include "tests/support/small_file_system.h"
 
 using test::GeneratorTest;
 using test::Pair;

@@ -1,4 +1,4 @@
-#include "tools/nativegen-build/compress.h"
+#include "tools/nativegen-build/library/compress.h"
 
 #include <new>
 

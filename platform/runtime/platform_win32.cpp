@@ -5,7 +5,7 @@
 // system), and the wide entry points do the work. What the ANSI entry
 // points refuse is refused here too: paths of 260 bytes or more in 936, and
 // paths holding a wildcard.
-#include "platform/platform.h"
+#include "platform/runtime/platform.h"
 
 #include <algorithm>
 #include <cstdio>

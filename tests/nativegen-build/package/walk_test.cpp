@@ -1,4 +1,4 @@
-#include "tools/nativegen-build/package_files.h"
+#include "tools/nativegen-build/package/walk.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
-#include "tools/nativegen-build/package_files.h"
+#include "tools/nativegen-build/package/walk.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "platform/tool_files.h"
+#include "platform/tools/files.h"
 
 namespace fs = std::filesystem;
 

@@ -1,7 +1,7 @@
 // A library's writes hold together whenever a run stops: after each write
 // of a run from one library to the next, the files on disk either link to
 // exactly one run's entries, or do not link at all.
-#include "tools/nativegen-build/library_files.h"
+#include "tools/nativegen-build/library/writes.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/tool_files.h"
+#include "platform/tools/files.h"
 #include "tests/support/test_support.h"
 
 namespace test {

@@ -66,18 +66,6 @@ struct File {
     std::string content;
 };
 
-// Is `ns` a namespace a library may use: C++ identifiers joined by "::",
-// no keyword, no reserved identifier (a leading "_", any "__"), not the
-// standard library's own, and no name the standard headers or the
-// compilers define as a macro? When not, `why` (if given) says why.
-bool ValidNamespace(std::string_view ns, std::string* why);
-
-// Is `name` one a library's files may take as their stem: what CMake
-// allows a target's name (letters, digits, "_", ".", "+", "-"), not a
-// name of the folder itself, and no standard C or C++ header's name (in
-// any case)? When not, `why` (if given) says why.
-bool ValidLibraryName(std::string_view name, std::string* why);
-
 // The name of the blob's symbol for `plan` and the entries' places:
 // letters, digits and single underscores only.
 std::string BlobSymbol(const Plan& plan, const std::vector<Script>& scripts, std::uint64_t blobSize);
@@ -148,15 +136,6 @@ private:
     std::uint64_t size_, rows_, rowsDone_ = 0;
     std::string row_;  // the bytes of the row being filled
 };
-
-// The largest blob (the scripts' bytes together) that links for the
-// target `name` into `limit`: "elf-x86_64", "elf-aarch64", "elf" (any other
-// processor), "coff" (MinGW, Cygwin), "msvc" (the Msvc data format),
-// "macho-x86_64", "macho-arm64", or "any" (the smallest of them, for a
-// target not named). False for any other name. The numbers are measured
-// with bench/blob-limits, or follow from the relocations' reach where
-// nothing here links for the target.
-bool BlobLimit(std::string_view target, std::uint64_t* limit);
 
 // The Msvc data source's limits: no literal piece longer than kPieceBytes
 // bytes, and kRowBytes bytes (kPiecesPerRow pieces) in one concatenation.

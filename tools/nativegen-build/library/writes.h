@@ -25,9 +25,9 @@
 
 #include <memory>
 
-#include "tools/nativegen-build/compress.h"
-#include "tools/nativegen-build/library_sources.h"
-#include "tools/nativegen-build/outputs.h"
+#include "tools/nativegen-build/library/compress.h"
+#include "tools/nativegen-build/library/sources.h"
+#include "tools/nativegen-build/cli/outputs.h"
 
 namespace library {
 

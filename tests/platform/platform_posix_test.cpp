@@ -1,6 +1,6 @@
 // The Linux stand-in: what it must do so that the runtime sees the files
 // as Windows would show them.
-#include "platform/platform.h"
+#include "platform/runtime/platform.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Arguments and files of the programs beside the generator, on Linux.
-#include "platform/tool_files.h"
+#include "platform/tools/files.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/posix/small_file_system.h"
+#include "tests/support/small_file_system.h"
 #include "tests/support/test_support.h"
 
 namespace test {

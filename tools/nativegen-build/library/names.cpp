@@ -1,0 +1,120 @@
+#include "tools/nativegen-build/library/names.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "tools/common/identifiers.h"
+
+namespace library {
+namespace {
+
+// C and C++ keywords, and names the standard headers or the compilers
+// define as macros or declare at global scope: a namespace of any of these
+// would not survive the preprocessor or the parser beside those headers.
+// (The consumer's own compiler is asked about its headers when CMake
+// configures; this is what the front end run alone refuses.)
+bool Forbidden(std::string_view word) {
+    if (identifiers::IsReserved(word)) return true;
+    static const char* const words[] = {
+        // macros
+        "assert", "errno", "NULL", "EOF", "BUFSIZ", "FILENAME_MAX", "stdin", "stdout", "stderr", "offsetof",
+        "setjmp", "va_arg", "va_copy", "va_end", "va_start", "linux", "unix", "i386", "MB_CUR_MAX", "RAND_MAX",
+        "EXIT_SUCCESS", "EXIT_FAILURE", "CHAR_BIT", "INT_MAX", "SIZE_MAX", "EDOM", "ERANGE", "EILSEQ", "WEOF",
+        "WCHAR_MIN", "WCHAR_MAX", "NDEBUG", "SEEK_SET", "SEEK_CUR", "SEEK_END", "EINVAL", "ENOENT", "ENOMEM",
+        "EAGAIN", "EACCES", "EEXIST", "EINTR", "INT_MIN", "UINT_MAX", "LONG_MIN", "LONG_MAX", "CLOCKS_PER_SEC",
+        "WIN32", "min", "max",
+        // what the C library declares at global scope
+        "index", "strlen", "time", "exit", "abort", "abs", "random", "rand", "remove", "rename", "free", "malloc",
+        "calloc", "realloc", "read", "write", "open", "close", "printf", "puts", "signal", "select", "clock",
+        "sqrt", "log", "div", "system", "getenv", "memcpy", "memset", "strcmp", "sleep", "kill", "wait", "stat",
+        "pipe", "fork"};
+    for (const char* w : words)
+        if (word == w) return true;
+    return false;
+}
+
+// The standard C headers (through C23) and C++ headers (through C++20) by
+// name: a library's NAME.h on a consumer's include path must not hide one.
+bool StandardHeader(std::string_view name) {
+    static const char* const headers[] = {
+        "assert", "complex", "ctype", "errno", "fenv", "float", "inttypes", "iso646", "limits", "locale", "math",
+        "setjmp", "signal", "stdalign", "stdarg", "stdatomic", "stdbit", "stdbool", "stdckdint", "stddef",
+        "stdint", "stdio", "stdlib", "stdnoreturn", "string", "tgmath", "threads", "time", "uchar", "wchar",
+        "wctype"};
+    static const char* const cxx[] = {
+        "algorithm", "any", "array", "atomic", "barrier", "bit", "bitset", "charconv", "chrono",
+        "codecvt", "compare", "concepts", "condition_variable", "coroutine", "deque", "exception", "execution",
+        "filesystem", "format", "forward_list", "fstream", "functional", "future", "initializer_list", "iomanip",
+        "ios", "iosfwd", "iostream", "istream", "iterator", "latch", "list", "map", "memory", "memory_resource",
+        "mutex", "new", "numbers", "numeric", "optional", "ostream", "queue", "random", "ranges", "ratio", "regex",
+        "scoped_allocator", "semaphore", "set", "shared_mutex", "source_location", "span", "sstream", "stack",
+        "stdexcept", "stop_token", "streambuf", "string_view", "strstream", "syncstream", "system_error", "thread",
+        "tuple", "type_traits", "typeindex", "typeinfo", "unordered_map", "unordered_set", "utility", "valarray",
+        "variant", "vector", "version"};
+    std::string lower(name);
+    for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    for (const char* h : headers)  // <stdio.h> and <cstdio>
+        if (lower == h || lower == "c" + std::string(h)) return true;
+    for (const char* h : cxx)
+        if (lower == h) return true;
+    return false;
+}
+
+bool Letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
+bool Digit(char c) { return c >= '0' && c <= '9'; }
+
+// Each component of `ns`, in order.
+std::vector<std::string_view> Components(std::string_view ns) {
+    std::vector<std::string_view> parts;
+    for (std::size_t at = 0;;) {
+        std::size_t next = ns.find("::", at);
+        parts.push_back(ns.substr(at, next == std::string_view::npos ? std::string_view::npos : next - at));
+        if (next == std::string_view::npos) return parts;
+        at = next + 2;
+    }
+}
+
+// `text` in double quotes, as a message shows it.
+std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+}  // namespace
+
+bool ValidNamespace(std::string_view ns, std::string* why) {
+    auto fail = [&](std::string text) {
+        if (why) *why = std::move(text);
+        return false;
+    };
+    if (ns.empty()) return fail("the namespace is empty");
+    std::vector<std::string_view> parts = Components(ns);
+    for (std::string_view part : parts) {
+        std::string quoted = Quoted(part);
+        if (part.empty()) return fail(Quoted(ns) + " has an empty part");
+        if (!Letter(part[0])) return fail(quoted + " does not start with a letter");
+        if (!std::all_of(part.begin(), part.end(), [](char c) { return Letter(c) || Digit(c); }))
+            return fail(quoted + " holds a character other than letters, digits and _");
+        if (part[0] == '_' || part.find("__") != std::string_view::npos)
+            return fail(quoted + " is reserved (a leading _ or a __)");
+        if (Forbidden(part)) return fail(quoted + " is a keyword, a standard macro or a name the C library declares");
+    }
+    if (parts[0] == "std" || parts[0] == "posix") return fail(Quoted(parts[0]) + " is the standard library's");
+    return true;
+}
+
+bool ValidLibraryName(std::string_view name, std::string* why) {
+    auto fail = [&](std::string text) {
+        if (why) *why = std::move(text);
+        return false;
+    };
+    if (name.empty() || name == "." || name == "..")
+        return fail("a name of its folder, not of a file");
+    for (char c : name)
+        if (!Letter(c) && !Digit(c) && !std::strchr(".+-", c))
+            return fail("letters, digits, \"_\", \".\", \"+\" and \"-\" only");
+    if (StandardHeader(name))
+        return fail(std::string(name) + ".h would hide the standard header <" + std::string(name) +
+                    ".h> or <" + std::string(name) + "> from every consumer");
+    return true;
+}
+
+}  // namespace library

@@ -1,0 +1,19 @@
+// What a library's data can link into: the targets by name and the
+// largest blob each takes.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace library {
+
+// The largest blob (the scripts' bytes together) that links for the
+// target `name` into `limit`: "elf-x86_64", "elf-aarch64", "elf" (any other
+// processor), "coff" (MinGW, Cygwin), "msvc" (the Msvc data format),
+// "macho-x86_64", "macho-arm64", or "any" (the smallest of them, for a
+// target not named). False for any other name. The numbers are measured
+// with bench/blob-limits, or follow from the relocations' reach where
+// nothing here links for the target.
+bool BlobLimit(std::string_view target, std::uint64_t* limit);
+
+}  // namespace library
