@@ -6,6 +6,7 @@
 // points refuse is refused here too: paths of 260 bytes or more in 936, and
 // paths holding a wildcard.
 #include "platform/runtime/platform.h"
+#include "platform/runtime/platform_win32.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -16,11 +17,59 @@
 #include <windows.h>
 
 namespace platform {
+namespace win32 {
+
+// `length` bytes of code page 936 text as UTF-16.
+std::wstring Widen(const char* text, int length) {
+    if (length <= 0) return std::wstring();
+    int n = MultiByteToWideChar(kCodePage, 0, text, length, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0) MultiByteToWideChar(kCodePage, 0, text, length, wide.data(), n);
+    return wide;
+}
+
+std::wstring Widen(const char* text) { return Widen(text, static_cast<int>(std::strlen(text))); }
+
+// UTF-16 text in the code page `codePage`; what it cannot hold becomes "?".
+// No best fit: a name read back must never stand for another file (É made
+// é would open é's file), and the Linux build gives "?" too.
+std::string Narrow(const wchar_t* wide, int length, UINT codePage) {
+    if (length <= 0) return std::string();
+    DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    int n = WideCharToMultiByte(codePage, flags, wide, length, nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0) WideCharToMultiByte(codePage, flags, wide, length, text.data(), n, nullptr, nullptr);
+    return text;
+}
+
+std::string Narrow(const wchar_t* wide) { return Narrow(wide, static_cast<int>(std::wcslen(wide))); }
+
+// The wide form of a path the ANSI entry points would take; false for one
+// they refuse (too long, or a wildcard in it; `pattern` allows wildcards
+// in the last part alone).
+bool WidePath(const char* path, std::wstring* out, bool pattern) {
+    if (std::strlen(path) >= kMaxPath) return false;
+    *out = Widen(path);
+    std::size_t last = out->find_last_of(L"\\/");
+    std::size_t checked = pattern ? (last == std::wstring::npos ? 0 : last) : out->size();
+    return out->find_first_of(L"?*") >= checked;
+}
+
+// Code page 936 to UTF-8, for the report on standard error.
+std::string Cp936ToUtf8(const char* text) {
+    std::wstring wide = Widen(text);
+    return Narrow(wide.c_str(), static_cast<int>(wide.size()), CP_UTF8);
+}
+
+
+}  // namespace win32
+
+using namespace win32;
+
 namespace {
 
 long heapRequests = 0;
 long failFrom = 0;
-int movesToRefuse = 0;
 
 // Counts one heap request; true when the failure hook refuses it.
 bool RequestRefused() {
@@ -50,57 +99,8 @@ const ImageBounds& Image() {
     return bounds;
 }
 
-// The program's own code page.
-constexpr UINT kCodePage = 936;
-
-// A path of this many bytes or more cannot be opened or searched (MAX_PATH,
-// terminator included), counted in code page 936 as the ANSI entry points
-// count it.
-constexpr std::size_t kMaxPath = 260;
-
-// `length` bytes of code page 936 text as UTF-16.
-std::wstring Widen(const char* text, int length) {
-    if (length <= 0) return std::wstring();
-    int n = MultiByteToWideChar(kCodePage, 0, text, length, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0) MultiByteToWideChar(kCodePage, 0, text, length, wide.data(), n);
-    return wide;
-}
-
-std::wstring Widen(const char* text) { return Widen(text, static_cast<int>(std::strlen(text))); }
-
-// UTF-16 text in the code page `codePage`; what it cannot hold becomes "?".
-// No best fit: a name read back must never stand for another file (É made
-// é would open é's file), and the Linux build gives "?" too.
-std::string Narrow(const wchar_t* wide, int length, UINT codePage = kCodePage) {
-    if (length <= 0) return std::string();
-    DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
-    int n = WideCharToMultiByte(codePage, flags, wide, length, nullptr, 0, nullptr, nullptr);
-    std::string text(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0) WideCharToMultiByte(codePage, flags, wide, length, text.data(), n, nullptr, nullptr);
-    return text;
-}
-
-std::string Narrow(const wchar_t* wide) { return Narrow(wide, static_cast<int>(std::wcslen(wide))); }
-
-// The wide form of a path the ANSI entry points would take; false for one
-// they refuse (too long, or a wildcard in it; `pattern` allows wildcards
-// in the last part alone).
-bool WidePath(const char* path, std::wstring* out, bool pattern = false) {
-    if (std::strlen(path) >= kMaxPath) return false;
-    *out = Widen(path);
-    std::size_t last = out->find_last_of(L"\\/");
-    std::size_t checked = pattern ? (last == std::wstring::npos ? 0 : last) : out->size();
-    return out->find_first_of(L"?*") >= checked;
-}
-
-// Code page 936 to UTF-8, for the report on standard error.
-std::string Cp936ToUtf8(const char* text) {
-    std::wstring wide = Widen(text);
-    return Narrow(wide.c_str(), static_cast<int>(wide.size()), CP_UTF8);
-}
-
 }  // namespace
+
 
 // ---- Heap -------------------------------------------------------------------
 
@@ -172,167 +172,6 @@ int ModuleFileName(char* out, int size) {
     if (path.size() >= static_cast<std::size_t>(size)) return 0;
     std::memcpy(out, path.c_str(), path.size() + 1);
     return static_cast<int>(path.size());
-}
-
-// ---- Files ----------------------------------------------------------------------
-
-FileHandle OpenForRead(const char* path) {
-    std::wstring wide;
-    if (!WidePath(path, &wide)) return kInvalidFile;
-    HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_ARCHIVE, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return kInvalidFile;
-    if (GetFileType(h) != FILE_TYPE_DISK) {  // a pipe or device: never wait on it
-        CloseHandle(h);
-        return kInvalidFile;
-    }
-    return reinterpret_cast<FileHandle>(h);
-}
-
-std::uint64_t FileSize(FileHandle file) {
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(reinterpret_cast<HANDLE>(file), &size) || size.QuadPart < 0) return 0;
-    return static_cast<std::uint64_t>(size.QuadPart);
-}
-
-std::uint32_t ReadBytes(FileHandle file, void* out, std::uint32_t size) {
-    std::uint32_t got = 0;
-    while (got < size) {
-        DWORD n = 0;
-        if (!ReadFile(reinterpret_cast<HANDLE>(file), static_cast<char*>(out) + got, size - got, &n, nullptr) ||
-            n == 0)
-            break;
-        got += n;
-    }
-    return got;
-}
-
-FileHandle CreateForWrite(const char* path) {
-    std::wstring wide;
-    if (!WidePath(path, &wide)) return kInvalidFile;
-    HANDLE h = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, nullptr);
-    return h == INVALID_HANDLE_VALUE ? kInvalidFile : reinterpret_cast<FileHandle>(h);
-}
-
-bool WriteBytes(FileHandle file, const void* data, std::uint32_t size) {
-    std::uint32_t done = 0;
-    while (done < size) {
-        DWORD n = 0;
-        if (!WriteFile(reinterpret_cast<HANDLE>(file), static_cast<const char*>(data) + done, size - done, &n,
-                       nullptr) ||
-            n == 0)
-            return false;
-        done += n;
-    }
-    return true;
-}
-
-FileHandle CreateNewForWrite(const char* path) {
-    std::wstring wide;
-    if (!WidePath(path, &wide)) return kInvalidFile;
-    HANDLE h = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_ARCHIVE,
-                           nullptr);
-    return h == INVALID_HANDLE_VALUE ? kInvalidFile : reinterpret_cast<FileHandle>(h);
-}
-
-FileHandle OpenForOverwrite(const char* path) {
-    std::wstring wide;
-    if (!WidePath(path, &wide)) return kInvalidFile;
-    HANDLE h = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return kInvalidFile;
-    if (GetFileType(h) != FILE_TYPE_DISK) {  // a pipe or device: never wait on it
-        CloseHandle(h);
-        return kInvalidFile;
-    }
-    return reinterpret_cast<FileHandle>(h);
-}
-
-bool ReserveSpace(FileHandle file, std::uint64_t size) {
-    auto h = reinterpret_cast<HANDLE>(file);
-    LARGE_INTEGER length{};
-    if (!GetFileSizeEx(h, &length)) return false;
-    auto have = static_cast<std::uint64_t>(length.QuadPart);
-    // an allocation below the length would cut the file: never less than it
-    FILE_ALLOCATION_INFO allocation{};
-    allocation.AllocationSize.QuadPart = static_cast<LONGLONG>(size > have ? size : have);
-    if (SetFileInformationByHandle(h, FileAllocationInfo, &allocation, sizeof allocation)) return true;
-    DWORD error = GetLastError();
-    if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) return false;
-    /* a file system that cannot reserve? moving the end out takes the room, and fails without it */
-    if (size <= have) return true;
-    LARGE_INTEGER end{}, start{};
-    end.QuadPart = static_cast<LONGLONG>(size);
-    return SetFilePointerEx(h, end, nullptr, FILE_BEGIN) && SetEndOfFile(h) &&
-           SetFilePointerEx(h, start, nullptr, FILE_BEGIN);
-}
-
-bool EndFileHere(FileHandle file) { return SetEndOfFile(reinterpret_cast<HANDLE>(file)) != 0; }
-
-MoveOutcome MoveReplacing(const char* from, const char* to) {
-    if (movesToRefuse > 0) {
-        --movesToRefuse;
-        return MoveOutcome::Refused;
-    }
-    std::wstring wideFrom, wideTo;
-    if (!WidePath(from, &wideFrom) || !WidePath(to, &wideTo)) return MoveOutcome::Failed;
-    if (MoveFileExW(wideFrom.c_str(), wideTo.c_str(), MOVEFILE_REPLACE_EXISTING)) return MoveOutcome::Moved;
-    DWORD error = GetLastError();
-    /* held open by another program (a virus scanner, an indexer)? */
-    bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION;
-    return held ? MoveOutcome::Refused : MoveOutcome::Failed;
-}
-
-void RefuseMoves(int n) { movesToRefuse = n; }
-
-FileHandle HoldForReading(const char* path) {
-    std::wstring wide;
-    if (!WidePath(path, &wide)) return kInvalidFile;
-    HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    return h == INVALID_HANDLE_VALUE ? kInvalidFile : reinterpret_cast<FileHandle>(h);
-}
-
-void Pause(int milliseconds) { Sleep(static_cast<DWORD>(milliseconds)); }
-
-bool RemoveFile(const char* path) {
-    std::wstring wide;
-    return WidePath(path, &wide) && DeleteFileW(wide.c_str()) != 0;
-}
-
-WriteTarget InspectWriteTarget(const char* path, FileOwnership* owner) {
-    *owner = FileOwnership{};  // attributes are not carried over: the new file is an archive file
-    std::wstring wide;
-    if (!WidePath(path, &wide)) return WriteTarget::Protected;
-    DWORD own = GetFileAttributesW(wide.c_str());
-    if (own == INVALID_FILE_ATTRIBUTES)
-        return GetLastError() == ERROR_FILE_NOT_FOUND ? WriteTarget::Missing : WriteTarget::Protected;
-    // what a link leads to decides; opening without access follows it
-    HANDLE h = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return (own & FILE_ATTRIBUTE_REPARSE_POINT) ? WriteTarget::InPlace : WriteTarget::Protected;
-    BY_HANDLE_FILE_INFORMATION info{};
-    bool known = GetFileInformationByHandle(h, &info) != 0;
-    bool disk = GetFileType(h) == FILE_TYPE_DISK;
-    CloseHandle(h);
-    DWORD attributes = known ? info.dwFileAttributes : own;
-    /* what creating over it would fail on? */
-    constexpr DWORD kRefused =
-        FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-    if (attributes & kRefused) return WriteTarget::Protected;
-    if ((own & FILE_ATTRIBUTE_DEVICE) || !disk) return WriteTarget::Protected;  // a pipe or device: left alone
-    if ((own & FILE_ATTRIBUTE_REPARSE_POINT) || !known || info.nNumberOfLinks != 1) return WriteTarget::InPlace;
-    return WriteTarget::Replaceable;
-}
-
-bool CopyOwnership(FileHandle, const FileOwnership&) { return true; }
-
-unsigned long ProcessNumber() { return GetCurrentProcessId(); }
-
-bool CloseFile(FileHandle file) {
-    if (file == kInvalidFile) return true;
-    return CloseHandle(reinterpret_cast<HANDLE>(file)) != 0;
 }
 
 // ---- Interruption ------------------------------------------------------------------
@@ -485,3 +324,4 @@ std::string ToSystemPath(const char* programPath) {
 }
 
 }  // namespace platform
+

@@ -52,9 +52,6 @@ void Folders::RemoveIfEmpty() {
         if (!fs::is_empty(folder, error) || error || !fs::remove(folder, error)) return;
 }
 
-// With `strict`, the problems (what is not embedded whole, what was
-// passed over) are errors that fail the run before anything is written
-// (warnings wait for Say).
 bool ReportProblems(const std::vector<std::string>& problems, bool strict, const fs::path& output, Failure* failure) {
     if (!strict || problems.empty()) return true;
     for (const std::string& problem : problems) std::fprintf(stderr, "%s: %s\n", kProgram, problem.c_str());
@@ -62,9 +59,6 @@ bool ReportProblems(const std::vector<std::string>& problems, bool strict, const
     return false;
 }
 
-// Says the problems as warnings, and the first input no depfile names
-// (`unnamed`): once, when the outputs `changed`, not on every idle build
-// that runs the front end.
 void Say(const std::vector<std::string>& problems, const std::string& unnamed, bool changed) {
     if (!changed) return;
     for (const std::string& problem : problems) std::fprintf(stderr, "%s: warning: %s\n", kProgram, problem.c_str());
