@@ -320,6 +320,7 @@ elseif(CHECK STREQUAL "libraryrules")
     "nativegen_add_library(one SCRIPT_ROOT tree OUTPUT_DIR \"\\\${x}\")|OUTPUT_DIR .*[$][{]x[}] holds a"
     "nativegen_add_library(one SCRIPT_ROOT tree FROB)|unknown arguments: FROB"
     "nativegen_add_header(one SCRIPT_ROOT tree FROB)|unknown arguments: FROB"
+    "nativegen_add_header(one SCRIPT_ROOT tree OUTPUT_DIR \"a<semicolon>b\")|OUTPUT_DIR .*a<semicolon>b holds a"
     "nativegen_add_library(one SCRIPT_ROOT tree NAMESPACE class)|class: not a namespace for the library"
     "nativegen_add_library(one SCRIPT_ROOT tree NAMESPACE a__b)|is reserved"
     "nativegen_add_library(one SCRIPT_ROOT tree NAMESPACE \"\")|NAMESPACE needs a value"
