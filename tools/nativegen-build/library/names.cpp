@@ -1,3 +1,4 @@
+// The names a library may take: its files' stem and its namespace.
 #include "tools/nativegen-build/library/names.h"
 
 #include <algorithm>
