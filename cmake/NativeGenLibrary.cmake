@@ -126,8 +126,8 @@ endfunction()
 # The front end's own rules for a library's name and namespace, its
 # compression level and its target, asked of it now where it can run
 # already (an installed or prebuilt one run without an emulator);
-# otherwise its first run in the build refuses them. `options` are the
-# front end's own (--compress[=LEVEL], --target T).
+# otherwise its first run in the build refuses them. The arguments past
+# `runner` are the front end's own options (--compress[=LEVEL], --target T).
 function(_nativegen_check_names target nameSpace builder runner)
   set(program "")
   if(TARGET ${builder})
