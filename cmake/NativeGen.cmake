@@ -1,46 +1,73 @@
-# Wiring the generator into a build.
-#
-#   nativegen_add_header(<target> SCRIPT_ROOT <dir>
-#                        [OUTPUT_DIR <dir>] [SAFE_IDENTIFIERS] [STRICT]
-#                        [BUILDER <executable path or target>]
-#                        [GENERATOR <executable path or target>])
-#
-# makes the INTERFACE library <target>. Linking it gives a consumer the
-# directory of its own "native.h" on the include path, the compile option
-# that lets bytes above 127 stand in a char brace list, and a build
-# dependency that makes the header before the consumer compiles.
-#
-# The header is made by the build front end, nativegen-build, which runs
-# the generator's own walk from SCRIPT_ROOT: the header is the one the
-# generator writes standing in that directory, byte for byte. It reads the
-# tree and writes only into OUTPUT_DIR (default: a directory of the
-# target's own, so two calls never write one header; it is never
-# cleaned; a relative one is taken from the current binary directory, as
-# every output is). Its depfile lists every script and directory the walk read:
-# with Ninja, and the front end not run through an emulator, adding,
-# changing, renaming or removing a script runs it again and nothing else
-# does; elsewhere (Make, an emulator, a name no depfile can hold) it runs
-# on every build. Either way a header whose content did not change keeps
-# its time, so nothing that includes it compiles again. Scripts the header cannot
-# carry whole (a name code page 936 cannot hold, a path of 260 bytes or
-# more, an unreadable file) and module names used twice are warnings, and
-# with STRICT errors that fail the build.
-#
-# SAFE_IDENTIFIERS rewrites every identifier of the header into a valid and
-# unique C and C++ identifier (module names, bytes and lines stay as they
-# are; identifiers that were valid and unique are kept), so trees whose
-# file names are not identifiers compile. Look scripts up by module name.
-#
-# BUILDER names the front end: by default this project's (as a
-# subproject) or the installed NativeGen::build; a GENERATOR given by
-# path means the nativegen-build beside it. The front end is a host
-# program: a cross build either points at a package built for the host,
-# or runs the target's through CMAKE_CROSSCOMPILING_EMULATOR.
-#
-#   nativegen_header(<out-var> SCRIPT_ROOT <dir> OUTPUT_DIR <dir> [...])
-#
-# is the step underneath: the custom command alone, with the header's path
-# in <out-var>; list it among a target's sources so the target waits for it.
+# Wiring the generator into a build: a tree of scripts as a header.
+#[=======================================================================[.rst:
+.. command:: nativegen_add_header
+
+  Makes the INTERFACE library ``<target>``. Linking it gives a consumer
+  the directory of its own ``native.h`` on the include path, the compile
+  option that lets bytes above 127 stand in a char brace list, and a build
+  dependency that makes the header before the consumer compiles.
+
+  .. code-block:: cmake
+
+    nativegen_add_header(<target> SCRIPT_ROOT <dir>
+                         [OUTPUT_DIR <dir>] [SAFE_IDENTIFIERS] [STRICT]
+                         [BUILDER <executable path or target>]
+                         [GENERATOR <executable path or target>])
+
+  Each path is taken whole: a ``;``, a space, ``[`` or ``$`` in it is part
+  of it.
+
+  ``SCRIPT_ROOT <dir>``
+    The tree (required; a relative one is taken from the current source
+    directory). The build front end, ``nativegen-build``, runs the
+    generator's own walk from it: the header is the one the generator
+    writes standing in that directory, byte for byte. Its depfile lists
+    every script and directory the walk read: with Ninja, and the front
+    end not run through an emulator, adding, changing, renaming or
+    removing a script runs it again and nothing else does; elsewhere
+    (Make, an emulator, a name no depfile can hold) it runs on every
+    build. Either way a header whose content did not change keeps its
+    time, so nothing that includes it compiles again.
+
+  ``OUTPUT_DIR <dir>``
+    The only folder written (never cleaned); a relative one is taken from
+    the current build directory. Default: ``nativegen-headers/<target>``
+    in the current build directory, so two calls never write one header.
+
+  ``SAFE_IDENTIFIERS``
+    Every identifier of the header is rewritten into a valid and unique C
+    and C++ identifier (module names, bytes and lines stay as they are;
+    identifiers that were valid and unique are kept), so trees whose file
+    names are not identifiers compile. Look scripts up by module name.
+    Default: the generator's identifiers as they are.
+
+  ``STRICT``
+    Scripts the header cannot carry whole (a name code page 936 cannot
+    hold, a path of 260 bytes or more, an unreadable file) and module
+    names used twice fail the build. Default: warnings.
+
+  ``BUILDER <executable path or target>``
+    The front end. Default: the one beside a ``GENERATOR`` given by path,
+    else this project's (as a subproject) or the installed
+    ``NativeGen::build``. The front end is a host program: a cross build
+    either points at a package built for the host, or runs the target's
+    through ``CMAKE_CROSSCOMPILING_EMULATOR``.
+
+  ``GENERATOR <executable path or target>``
+    Given by path: the ``nativegen-build`` beside it is the front end.
+    Default: none.
+
+.. command:: nativegen_header
+
+  The step underneath: the custom command alone, with the header's path
+  in ``<out-var>``; list it among a target's sources so the target waits
+  for it. Options as for ``nativegen_add_header``; ``OUTPUT_DIR`` is
+  required.
+
+  .. code-block:: cmake
+
+    nativegen_header(<out-var> SCRIPT_ROOT <dir> OUTPUT_DIR <dir> [...])
+#]=======================================================================]
 
 include_guard(GLOBAL)
 set_property(GLOBAL PROPERTY NATIVEGEN_MODULE_DIR ${CMAKE_CURRENT_LIST_DIR})
@@ -105,7 +132,7 @@ endfunction()
 #   _nativegen_rule(<stem> <root> <output> MADE <products...> [RUNNER <emulator...>]
 #                   COMMAND <front end> OPTIONS <its options...> DEPENDS <...>)
 function(_nativegen_rule stem root output)
-  cmake_parse_arguments(RULE "" "" "MADE;COMMAND;OPTIONS;DEPENDS;RUNNER" ${ARGN})
+  cmake_parse_arguments(PARSE_ARGV 3 RULE "" "" "MADE;COMMAND;OPTIONS;DEPENDS;RUNNER")
   set(always "")
   # (a front end run through an emulator names paths as its own system
   # does, which the build cannot follow)
@@ -140,8 +167,12 @@ function(_nativegen_rule stem root output)
 endfunction()
 
 function(nativegen_header out_var)
-  cmake_parse_arguments(ARG "SAFE_IDENTIFIERS;STRICT" "GENERATOR;BUILDER;SCRIPT_ROOT;OUTPUT_DIR" "" ${ARGN})
-  if(NOT ARG_SCRIPT_ROOT OR NOT ARG_OUTPUT_DIR)
+  # (PARSE_ARGV: a path holding ";" stays one value)
+  cmake_parse_arguments(PARSE_ARGV 1 ARG "SAFE_IDENTIFIERS;STRICT" "GENERATOR;BUILDER;SCRIPT_ROOT;OUTPUT_DIR" "")
+  if(DEFINED ARG_UNPARSED_ARGUMENTS)
+    message(FATAL_ERROR "nativegen_header: unknown arguments: ${ARG_UNPARSED_ARGUMENTS}")
+  endif()
+  if(NOT DEFINED ARG_SCRIPT_ROOT OR NOT DEFINED ARG_OUTPUT_DIR)
     message(FATAL_ERROR "nativegen_header: SCRIPT_ROOT and OUTPUT_DIR are required")
   endif()
   get_filename_component(root "${ARG_SCRIPT_ROOT}" ABSOLUTE)
@@ -166,7 +197,10 @@ function(nativegen_header out_var)
 endfunction()
 
 function(nativegen_add_header target)
-  cmake_parse_arguments(ARG "SAFE_IDENTIFIERS;STRICT" "GENERATOR;BUILDER;SCRIPT_ROOT;OUTPUT_DIR" "" ${ARGN})
+  cmake_parse_arguments(PARSE_ARGV 1 ARG "SAFE_IDENTIFIERS;STRICT" "GENERATOR;BUILDER;SCRIPT_ROOT;OUTPUT_DIR" "")
+  if(DEFINED ARG_UNPARSED_ARGUMENTS)
+    message(FATAL_ERROR "nativegen_add_header: unknown arguments: ${ARG_UNPARSED_ARGUMENTS}")
+  endif()
   if(NOT ARG_OUTPUT_DIR)
     set(ARG_OUTPUT_DIR "${CMAKE_CURRENT_BINARY_DIR}/nativegen-headers/${target}")
   endif()
@@ -178,11 +212,17 @@ function(nativegen_add_header target)
   endforeach()
   foreach(tool GENERATOR BUILDER)
     if(ARG_${tool})
-      list(APPEND options ${tool} ${ARG_${tool}})
+      string(REPLACE ";" "\\;" path "${ARG_${tool}}")
+      list(APPEND options ${tool} "${path}")
     endif()
   endforeach()
-  nativegen_header(header SCRIPT_ROOT "${ARG_SCRIPT_ROOT}" OUTPUT_DIR "${ARG_OUTPUT_DIR}" ${options})
   get_filename_component(out "${ARG_OUTPUT_DIR}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_BINARY_DIR}")
+  if(out MATCHES ";")
+    # a target's include folders are a CMake list
+    message(FATAL_ERROR "nativegen_add_header: OUTPUT_DIR ${out} holds a \";\", which no target's include "
+                        "folders can: give a folder without one")
+  endif()
+  nativegen_header(header SCRIPT_ROOT "${ARG_SCRIPT_ROOT}" OUTPUT_DIR "${ARG_OUTPUT_DIR}" ${options})
 
   add_custom_target(${target}_native_h DEPENDS "${out}/native.h.stamp")
   add_library(${target} INTERFACE)
@@ -195,5 +235,5 @@ function(nativegen_add_header target)
   add_dependencies(${target} ${target}_native_h)
 endfunction()
 
-# A tree as a static library reached through a header of its own.
+# A tree as an OBJECT library reached through a header of its own.
 include(${CMAKE_CURRENT_LIST_DIR}/NativeGenLibrary.cmake)

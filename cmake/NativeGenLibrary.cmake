@@ -1,52 +1,92 @@
-# A tree of scripts as a static library.
-#
-#   nativegen_add_library(<target> SCRIPT_ROOT <dir> [FILES <glob>... [EXCLUDE <glob>...]]
-#                         [NAMESPACE <ns>] [STRICT] [COMPRESS [<level>]] [OUTPUT_DIR <dir>]
-#                         [DATA incbin|msvc] [BUILDER <executable path or target>])
-#
-# makes the library <target> (an OBJECT library) holding every script the generator
-# takes from the tree, and the header "<target>.h" through which a
-# consumer reaches them by module name, in the namespace NAMESPACE (the
-# target's name by default):
-#
-#   #include "<target>.h"
-#   const <ns>::entry* app = <ns>::find("app");       // null when none
-#   for (const <ns>::entry& e : <ns>::all()) ...       // in the tree's order
-#
-# The front end (nativegen-build) walks the tree as the generator does and
-# writes the library's sources into OUTPUT_DIR (nativegen-libraries/<target>
-# in the current build directory by default; a relative one is taken from
-# the current build directory), each only when its content
-# changes: a change to the tree rebuilds this library's table (and data),
-# and never a consumer. It runs as the header's rule does (with Ninja, not
-# through an emulator, when its depfile says a script or directory
-# changed; otherwise on every build). No file name of the tree passes through CMake.
-#
-# With FILES the library is a package: every regular file below the root
-# whose path (relative to it, "/" between parts) a FILES glob matches and
-# no EXCLUDE glob, by that path in UTF-8, and <ns>::list(folder) gives
-# what a folder holds (docs/package-library.md). "*" and "?" stay within
-# a folder, "**" crosses folders, a glob without "/" matches the file's
-# own name at any depth; ASCII case is ignored. A FILES glob that takes
-# no file fails the build and is named. The build tree and the output
-# folder, when they lie below the root, are never walked.
-#
-# The scripts' bytes together may not pass what links for the target
-# (docs/limits.md): the build stops before anything compiles, naming both.
-#
-# COMPRESS stores each file as a zstd frame of its own (level 1 to 22, 9
-# by default) where that saves a tenth, as it is otherwise; <ns>::read()
-# gives any entry's bytes, and e.data is null for a compressed one
-# (docs/compression.md). The library links zstd for its consumers: the
-# zstd CMake package or pkg-config's libzstd, and without either the
-# configure stops.
-#
-# DATA picks how the bytes reach the object file: "incbin" (the assembler
-# reads the blob; GCC, Clang, MinGW) or "msvc" (C string literals within
-# that compiler's limits; needs C enabled). By default: "msvc" for MSVC
-# and clang-cl, "incbin" for every other compiler. STRICT makes the front
-# end's warnings (a script it could not embed, two scripts of one module
-# name) errors. BUILDER names the front end, as for nativegen_add_header.
+# A tree of scripts as an OBJECT library reached through a header of its own.
+#[=======================================================================[.rst:
+.. command:: nativegen_add_library
+
+  Makes the OBJECT library ``<target>`` holding every script the generator
+  takes from a tree (or, with ``FILES``, the files the globs pick), and
+  the header ``<target>.h`` through which a consumer reaches them by name.
+
+  .. code-block:: cmake
+
+    nativegen_add_library(<target> SCRIPT_ROOT <dir>
+                          [FILES <glob>... [EXCLUDE <glob>...]]
+                          [NAMESPACE <ns>] [STRICT] [COMPRESS [<level>]]
+                          [OUTPUT_DIR <dir>] [DATA incbin|msvc]
+                          [BUILDER <executable path or target>])
+
+  .. code-block:: c++
+
+    #include "<target>.h"
+    const <ns>::entry* app = <ns>::find("app");      // null when none
+    for (const <ns>::entry& e : <ns>::all()) ...      // in the tree's order
+
+  Each path and glob is taken whole: a ``;``, a space, ``[`` or ``$`` in it
+  is part of it. No file name of the tree passes through CMake.
+
+  ``SCRIPT_ROOT <dir>``
+    The tree (required; a relative one is taken from the current source
+    directory). The front end (``nativegen-build``) walks it as the
+    generator does, when the build runs: with Ninja, and the front end not
+    run through an emulator, when its depfile says a script or folder
+    changed; otherwise on every build. A file it writes changes only when
+    its content does: a change to the tree rebuilds this library's table
+    (and data), never a consumer.
+
+  ``FILES <glob>...``
+    The library is a package: every regular file below the root whose
+    path (relative to it, ``/`` between parts) a glob matches, by that
+    path in UTF-8; ``<ns>::list(folder)`` gives what a folder holds
+    (docs/package-library.md). ``*`` and ``?`` stay within a folder, ``**``
+    crosses folders, a glob without ``/`` matches a file's own name at any
+    depth; ASCII case is ignored. A glob that takes no file fails the
+    build and is named. The build tree and the output folder, when they
+    lie below the root, are never walked. Default: the scripts.
+
+  ``EXCLUDE <glob>...``
+    With ``FILES``: the paths left out, globs as for ``FILES``. Default:
+    none.
+
+  ``NAMESPACE <ns>``
+    The header's namespace: C++ identifiers joined by ``::``, as the front
+    end takes them (its ``--check-names``). Default: ``<target>``.
+
+  ``STRICT``
+    The front end's warnings (a script it could not embed, two scripts of
+    one module name) are errors that fail the build. Default: warnings.
+
+  ``COMPRESS [<level>]``
+    Each file is stored as a zstd frame of its own where that saves a
+    tenth, as it is otherwise; ``<ns>::read()`` gives any entry's bytes,
+    and ``e.data`` is null for a compressed one (docs/compression.md).
+    ``<level>`` is what the front end's ``--compress=LEVEL`` takes (1 to
+    zstd's highest, 22); without one, the front end's own default (its
+    ``--compress`` alone). The
+    library links zstd for its consumers: the zstd CMake package or
+    pkg-config's libzstd, and without either the configure stops.
+    Default: stored as they are.
+
+  ``OUTPUT_DIR <dir>``
+    Where the library's sources are written; a relative one is taken from
+    the current build directory. Default:
+    ``nativegen-libraries/<target>`` in the current build directory.
+
+  ``DATA incbin|msvc``
+    How the bytes reach the object file: ``incbin`` (the assembler reads
+    the blob; GCC, Clang, MinGW) or ``msvc`` (C string literals within
+    that compiler's limits; needs C enabled). Default: ``msvc`` for MSVC
+    and clang-cl, ``incbin`` for every other compiler.
+
+  ``BUILDER <executable path or target>``
+    The front end, as for ``nativegen_add_header``. Default: this
+    project's (as a subproject) or the installed ``NativeGen::build``.
+
+  The scripts' bytes together may not pass what links for the target
+  (docs/limits.md): the build stops before anything compiles, naming
+  both. Where the front end is an already-built program (an installed or
+  prebuilt one, run without an emulator), CMake asks it when it
+  configures whether it takes the name, the namespace, the level and the
+  target; otherwise the front end's first run in the build refuses them.
+#]=======================================================================]
 
 include_guard(GLOBAL)
 
@@ -83,9 +123,11 @@ function(_nativegen_zstd var who)
   endif()
 endfunction()
 
-# The front end's own rules for a library's name and namespace, asked of
-# it now where it can run already (an installed or prebuilt one run
-# without an emulator); otherwise its first run in the build refuses them.
+# The front end's own rules for a library's name and namespace, its
+# compression level and its target, asked of it now where it can run
+# already (an installed or prebuilt one run without an emulator);
+# otherwise its first run in the build refuses them. The arguments past
+# `runner` are the front end's own options (--compress[=LEVEL], --target T).
 function(_nativegen_check_names target nameSpace builder runner)
   set(program "")
   if(TARGET ${builder})
@@ -99,10 +141,12 @@ function(_nativegen_check_names target nameSpace builder runner)
   if(NOT program OR NOT EXISTS "${program}")
     return()
   endif()
-  execute_process(COMMAND "${program}" --check-names --library ${target} --namespace ${nameSpace}
+  execute_process(COMMAND "${program}" --check-names --library ${target} --namespace ${nameSpace} ${ARGN}
                   RESULT_VARIABLE refused ERROR_VARIABLE why OUTPUT_QUIET)
   if(refused)
-    string(STRIP "${why}" why)
+    # the reason: its first line (a refused option is followed by the usage)
+    string(REGEX REPLACE "\n.*" "" why "${why}")
+    string(REGEX REPLACE "^nativegen-build(\\.exe)?: " "" why "${why}")
     message(FATAL_ERROR "nativegen_add_library: ${target}: ${why}")
   endif()
 endfunction()
@@ -143,48 +187,48 @@ function(_nativegen_check_consumer target nameSpace)
 endfunction()
 
 function(nativegen_add_library target)
-  # COMPRESS takes an optional level: taken out before the rest is parsed
-  set(arguments ${ARGN})
-  set(compress "")
-  list(FIND arguments COMPRESS at)
-  if(at GREATER_EQUAL 0)
-    list(REMOVE_AT arguments ${at})
-    set(compress 9)
-    list(LENGTH arguments count)
-    if(at LESS count)
-      list(GET arguments ${at} level)
-      if(level MATCHES "^[0-9]+$")
-        # as the front end reads it: no leading zero ("007" is no level there)
-        if(level LESS 1 OR level GREATER 22 OR level MATCHES "^0")
-          message(FATAL_ERROR "nativegen_add_library: COMPRESS takes a level from 1 to 22, not ${level}")
-        endif()
-        set(compress ${level})
-        list(REMOVE_AT arguments ${at})
-      endif()
-    endif()
-    if(COMPRESS IN_LIST arguments)
-      message(FATAL_ERROR "nativegen_add_library: COMPRESS is given twice")
-    endif()
-  endif()
-  cmake_parse_arguments(ARG "STRICT" "SCRIPT_ROOT;NAMESPACE;OUTPUT_DIR;DATA;BUILDER" "FILES;EXCLUDE" ${arguments})
-  if(ARG_UNPARSED_ARGUMENTS)
+  # (PARSE_ARGV: a path or glob holding ";" stays one value)
+  cmake_parse_arguments(PARSE_ARGV 1 ARG "STRICT" "SCRIPT_ROOT;NAMESPACE;OUTPUT_DIR;DATA;BUILDER"
+                        "FILES;EXCLUDE;COMPRESS")
+  if(DEFINED ARG_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "nativegen_add_library: unknown arguments: ${ARG_UNPARSED_ARGUMENTS}")
   endif()
-  if(NOT ARG_SCRIPT_ROOT)
+  if(NOT DEFINED ARG_SCRIPT_ROOT)
     message(FATAL_ERROR "nativegen_add_library: SCRIPT_ROOT is required")
   endif()
-  if(("FILES" IN_LIST ARG_KEYWORDS_MISSING_VALUES) OR (ARG_EXCLUDE AND NOT ARG_FILES)
+  if(("FILES" IN_LIST ARG_KEYWORDS_MISSING_VALUES) OR (DEFINED ARG_EXCLUDE AND NOT DEFINED ARG_FILES)
      OR ("EXCLUDE" IN_LIST ARG_KEYWORDS_MISSING_VALUES))
     message(FATAL_ERROR "nativegen_add_library: FILES needs at least one glob, and EXCLUDE goes with FILES")
+  endif()
+  # COMPRESS alone: the front end's own default level, never a copy of it
+  # here; a level is the front end's to take or refuse
+  set(compress "")
+  if("COMPRESS" IN_LIST ARG_KEYWORDS_MISSING_VALUES)
+    set(compress --compress)
+  elseif(DEFINED ARG_COMPRESS)
+    list(LENGTH ARG_COMPRESS count)
+    if(NOT count EQUAL 1)
+      message(FATAL_ERROR "nativegen_add_library: COMPRESS takes one level, not \"${ARG_COMPRESS}\"")
+    endif()
+    set(compress --compress=${ARG_COMPRESS})
   endif()
   get_filename_component(root "${ARG_SCRIPT_ROOT}" ABSOLUTE)
   if(NOT IS_DIRECTORY "${root}")
     message(FATAL_ERROR "nativegen_add_library: SCRIPT_ROOT ${root} is not a directory")
   endif()
 
-  if("NAMESPACE" IN_LIST ARG_KEYWORDS_MISSING_VALUES)
+  # (NAMESPACE "" parses as no NAMESPACE at all: asked of the arguments)
+  set(empty FALSE)
+  math(EXPR last "${ARGC} - 2")
+  foreach(i RANGE 1 ${last})
+    math(EXPR next "${i} + 1")
+    if("${ARGV${i}}" STREQUAL "NAMESPACE" AND "${ARGV${next}}" STREQUAL "")
+      set(empty TRUE)
+    endif()
+  endforeach()
+  if(empty OR "NAMESPACE" IN_LIST ARG_KEYWORDS_MISSING_VALUES)
     message(FATAL_ERROR "nativegen_add_library: NAMESPACE needs a value")
-  elseif("${ARG_NAMESPACE}" STREQUAL "")
+  elseif(NOT DEFINED ARG_NAMESPACE)
     set(ARG_NAMESPACE ${target})
   endif()
 
@@ -204,7 +248,7 @@ function(nativegen_add_library target)
   endforeach()
   set_property(GLOBAL APPEND PROPERTY NATIVEGEN_LIBRARY_NAMESPACES "${ARG_NAMESPACE}=${target}")
 
-  if(NOT ARG_DATA)
+  if(NOT DEFINED ARG_DATA)
     if(MSVC OR CMAKE_CXX_COMPILER_FRONTEND_VARIANT STREQUAL "MSVC")
       set(ARG_DATA msvc)
     else()
@@ -227,22 +271,6 @@ function(nativegen_add_library target)
 
   _nativegen_builder(builder nativegen_add_library "${ARG_BUILDER}" "")
   _nativegen_resolve(${builder} builder_file builder_depend run)
-  _nativegen_check_names(${target} "${ARG_NAMESPACE}" ${builder} "${run}")
-  _nativegen_check_consumer(${target} "${ARG_NAMESPACE}")
-
-  if(NOT ARG_OUTPUT_DIR)
-    set(ARG_OUTPUT_DIR "${CMAKE_CURRENT_BINARY_DIR}/nativegen-libraries/${target}")
-  endif()
-  get_filename_component(out "${ARG_OUTPUT_DIR}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_BINARY_DIR}")
-  file(MAKE_DIRECTORY "${out}")
-  set(header "${out}/${target}.h")
-  set(table "${out}/${target}.table.cpp")
-  # the bytes: in a C source of their own, or (incbin) read by the assembler
-  # from the table's source, which spares a compile
-  set(data "")
-  if(ARG_DATA STREQUAL "msvc")
-    set(data "${out}/${target}.data.c")
-  endif()
   # what the data goes to, for the largest blob that links there (the
   # front end refuses a larger one before anything compiles)
   if(ARG_DATA STREQUAL "msvc")
@@ -262,20 +290,42 @@ function(nativegen_add_library target)
   else()
     set(form elf)
   endif()
+  _nativegen_check_names(${target} "${ARG_NAMESPACE}" ${builder} "${run}" ${compress} --target ${form})
+  _nativegen_check_consumer(${target} "${ARG_NAMESPACE}")
+
+  if(NOT DEFINED ARG_OUTPUT_DIR OR ARG_OUTPUT_DIR STREQUAL "")
+    set(ARG_OUTPUT_DIR "${CMAKE_CURRENT_BINARY_DIR}/nativegen-libraries/${target}")
+  endif()
+  get_filename_component(out "${ARG_OUTPUT_DIR}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_BINARY_DIR}")
+  if(out MATCHES ";" OR out MATCHES "[$][{]")
+    # a target's sources and include folders are CMake lists, and CMake
+    # expands a variable reference in a source's path
+    message(FATAL_ERROR "nativegen_add_library: OUTPUT_DIR ${out} holds a \";\" or a \"\${\", which no "
+                        "target's sources or include folders can: give a folder without them")
+  endif()
+  file(MAKE_DIRECTORY "${out}")
+  set(header "${out}/${target}.h")
+  set(table "${out}/${target}.table.cpp")
+  # the bytes: in a C source of their own, or (incbin) read by the assembler
+  # from the table's source, which spares a compile
+  set(data "")
+  if(ARG_DATA STREQUAL "msvc")
+    set(data "${out}/${target}.data.c")
+  endif()
   set(options --library ${target} --namespace ${ARG_NAMESPACE} --data ${ARG_DATA} --target ${form})
   if(ARG_STRICT)
     list(APPEND options --strict)
   endif()
-  if(compress)
-    list(APPEND options --compress=${compress})
-  endif()
+  list(APPEND options ${compress})
   foreach(kind FILES EXCLUDE)
     string(TOLOWER "--${kind}" option)
     foreach(glob IN LISTS ARG_${kind})
+      # a ";" in a glob stays in it through the lists below
+      string(REPLACE ";" "\\;" glob "${glob}")
       list(APPEND options ${option} "${glob}")
     endforeach()
   endforeach()
-  if(ARG_FILES)
+  if(DEFINED ARG_FILES)
     # a build tree below the root (an in-source build) is never walked:
     # its objects and the library's own files would be taken
     list(APPEND options --skip-folder "${CMAKE_BINARY_DIR}")

@@ -27,6 +27,10 @@
 #               pasted, against the installed package: CMake (installed,
 #               subproject, by path), Make (a script deleted, a name no
 #               depfile holds), Meson, the cross build, the command line
+# libraryargs   a SCRIPT_ROOT and FILES glob holding ";", "[", "$" or a
+#               space, and an OUTPUT_DIR holding "[", "$" or a space, are
+#               taken whole; COMPRESS alone builds the blob the front
+#               end's --compress writes, a level that level's
 # outputdir     a relative OUTPUT_DIR is taken from the build directory:
 #               the sources gain nothing
 cmake_minimum_required(VERSION 3.25)
@@ -305,7 +309,18 @@ elseif(CHECK STREQUAL "libraryrules")
     "nativegen_add_library(string SCRIPT_ROOT tree NAMESPACE s)|string.h would hide the standard header <string.h>"
     "nativegen_add_library(endian SCRIPT_ROOT tree NAMESPACE s)|endian.h would hide the header <endian.h> this compiler finds"
     "nativegen_add_library(stdc-predef SCRIPT_ROOT tree NAMESPACE s)|stdc-predef.h would hide the header"
-    "nativegen_add_library(one SCRIPT_ROOT tree NAMESPACE getpid)|the namespace getpid does not compile beside"
+    "nativegen_add_library(one SCRIPT_ROOT tree NAMESPACE getpid)|one: getpid: not a namespace for the library"
+    "nativegen_add_library(one SCRIPT_ROOT tree NAMESPACE a::strchr)|\"strchr\" is a keyword, a standard macro"
+    "nativegen_add_library(one SCRIPT_ROOT tree COMPRESS 23)|one: --compress takes a level from 1 to 22, not \"23\""
+    "nativegen_add_library(one SCRIPT_ROOT tree COMPRESS 0)|not \"0\""
+    "nativegen_add_library(one SCRIPT_ROOT tree COMPRESS fast)|not \"fast\""
+    "nativegen_add_library(one SCRIPT_ROOT tree COMPRESS 3 4)|COMPRESS takes one level, not \"3<semicolon>4\""
+    "nativegen_add_library(one SCRIPT_ROOT tree COMPRESS 22 STRICT)|"
+    "nativegen_add_library(one SCRIPT_ROOT tree OUTPUT_DIR \"a<semicolon>b\")|OUTPUT_DIR .*a<semicolon>b holds a \"<semicolon>\""
+    "nativegen_add_library(one SCRIPT_ROOT tree OUTPUT_DIR \"\\\${x}\")|OUTPUT_DIR .*[$][{]x[}] holds a"
+    "nativegen_add_library(one SCRIPT_ROOT tree FROB)|unknown arguments: FROB"
+    "nativegen_add_header(one SCRIPT_ROOT tree FROB)|unknown arguments: FROB"
+    "nativegen_add_header(one SCRIPT_ROOT tree OUTPUT_DIR \"a<semicolon>b\")|OUTPUT_DIR .*a<semicolon>b holds a"
     "nativegen_add_library(one SCRIPT_ROOT tree NAMESPACE class)|class: not a namespace for the library"
     "nativegen_add_library(one SCRIPT_ROOT tree NAMESPACE a__b)|is reserved"
     "nativegen_add_library(one SCRIPT_ROOT tree NAMESPACE \"\")|NAMESPACE needs a value"
@@ -316,6 +331,9 @@ elseif(CHECK STREQUAL "libraryrules")
     string(REPLACE "|" ";" row "${row}")
     list(POP_BACK row said)
     list(JOIN row "\n" calls)
+    # (a ";" in a row stands as <semicolon>: the rows are CMake lists)
+    string(REPLACE "<semicolon>" ";" calls "${calls}")
+    string(REPLACE "<semicolon>" ";" said "${said}")
     file(WRITE ${WORK}/row${i}/CMakeLists.txt "cmake_minimum_required(VERSION 3.25)\nproject(row LANGUAGES CXX)\n"
                "find_package(NativeGen CONFIG REQUIRED)\n${calls}\n")
     file(COPY ${WORK}/tree DESTINATION ${WORK}/row${i})
@@ -330,6 +348,83 @@ elseif(CHECK STREQUAL "libraryrules")
       message(FATAL_ERROR "row ${i} was not refused with \"${said}\":\n${out}")
     endif()
   endforeach()
+
+elseif(CHECK STREQUAL "libraryargs")
+  install_package()
+  set(builder ${WORK}/package/bin/nativegen-build)
+  # each row: the tree's folder, a FILES glob, the OUTPUT_DIR: each taken
+  # whole, a ";", "[", "$" or space in it as any other character
+  set(rows
+    "tree|*.js|out"
+    "we\;ird|lib/a\;b.txt|out"
+    "br[ack] sp ace|*.js|o [1]"
+    "d$llar|*\;*|d$ out"
+    "\${x}|lib/*|y")
+  set(i 0)
+  foreach(row IN LISTS rows)
+    math(EXPR i "${i} + 1")
+    # (split by hand: a list would split the ";" in the names too)
+    string(REGEX MATCH "^([^|]*)[|]([^|]*)[|](.*)$" matched "${row}")
+    set(root "${CMAKE_MATCH_1}")
+    set(glob "${CMAKE_MATCH_2}")
+    set(out "${CMAKE_MATCH_3}")
+    set(dir ${WORK}/args${i})
+    file(COPY ${SOURCE}/examples/scripts/ DESTINATION "${dir}/${root}")
+    file(WRITE "${dir}/${root}/lib/a;b.txt" "a;b\n")
+    # the names as CMake reads them in a quoted argument
+    foreach(var root glob out)
+      string(REPLACE "\\" "\\\\" ${var} "${${var}}")
+      string(REPLACE "\"" "\\\"" ${var} "${${var}}")
+      string(REPLACE "$" "\\$" ${var} "${${var}}")
+    endforeach()
+    file(WRITE ${dir}/CMakeLists.txt "cmake_minimum_required(VERSION 3.25)\nproject(row LANGUAGES CXX)\n"
+               "find_package(NativeGen CONFIG REQUIRED)\n"
+               "nativegen_add_library(scripts SCRIPT_ROOT \"${root}\" OUTPUT_DIR \"${out}/s\")\n"
+               "nativegen_add_library(files SCRIPT_ROOT \"${root}\" FILES \"${glob}\" OUTPUT_DIR \"${out}/f\")\n"
+               "nativegen_add_header(header SCRIPT_ROOT \"${root}\" OUTPUT_DIR \"${out}/h\")\n"
+               "add_executable(check main.cpp)\ntarget_link_libraries(check PRIVATE scripts files header)\n")
+    file(WRITE ${dir}/main.cpp "#include \"scripts.h\"\n#include \"files.h\"\n#include <cstdio>\n"
+               "int main() { std::printf(\"%zu %zu\\n\", scripts::count(), files::count());\n"
+               "  return scripts::find(\"app\") && files::count() > 0 ? 0 : 1; }\n")
+    run(${CMAKE_COMMAND} -S ${dir} -B ${dir}/build -G Ninja -DCMAKE_PREFIX_PATH=${WORK}/package)
+    run(${CMAKE_COMMAND} --build ${dir}/build)
+    run(${dir}/build/check)
+  endforeach()
+
+  # COMPRESS as the front end run by hand: alone, its own default level;
+  # with a level, that level (the blobs byte for byte)
+  file(COPY ${SOURCE}/examples/scripts/ DESTINATION ${WORK}/packed/tree)
+  string(REPEAT "var alpha = beta + gamma * delta; // the same words again\n" 400 text)
+  file(WRITE ${WORK}/packed/tree/words.js "${text}")
+  set(rows "COMPRESS|--compress" "COMPRESS 1|--compress=1" "COMPRESS 19|--compress=19")
+  set(blobs "")
+  foreach(row IN LISTS rows)
+    string(REPLACE "|" ";" row "${row}")
+    list(GET row 0 call)
+    list(GET row 1 option)
+    string(MAKE_C_IDENTIFIER "${option}" name)
+    set(dir ${WORK}/packed/${name})
+    file(WRITE ${dir}/CMakeLists.txt "cmake_minimum_required(VERSION 3.25)\nproject(packed LANGUAGES CXX)\n"
+               "find_package(NativeGen CONFIG REQUIRED)\n"
+               "nativegen_add_library(lib SCRIPT_ROOT ${WORK}/packed/tree ${call} OUTPUT_DIR made)\n"
+               "add_custom_target(made ALL)\nadd_dependencies(made lib)\n")
+    run(${CMAKE_COMMAND} -S ${dir} -B ${dir}/build -G Ninja -DCMAKE_PREFIX_PATH=${WORK}/package)
+    run(${CMAKE_COMMAND} --build ${dir}/build --target made)
+    run(${builder} ${WORK}/packed/tree ${dir}/by-hand --library lib ${option})
+    file(GLOB built ${dir}/build/made/lib.*.bin)
+    file(GLOB by_hand ${dir}/by-hand/lib.*.bin)
+    if(NOT built OR NOT by_hand)
+      message(FATAL_ERROR "${call}: no blob built (${built}) or written by hand (${by_hand})")
+    endif()
+    expect_same(${built} ${by_hand} "nativegen_add_library(... ${call}) and nativegen-build ${option}")
+    file(SHA256 ${built} sum)
+    list(APPEND blobs ${sum})
+  endforeach()
+  list(GET blobs 1 one)
+  list(GET blobs 2 nineteen)
+  if(one STREQUAL nineteen)
+    message(FATAL_ERROR "COMPRESS 1 and COMPRESS 19 built one blob: the level is not honoured")
+  endif()
 
 elseif(CHECK STREQUAL "outputdir")
   install_package()

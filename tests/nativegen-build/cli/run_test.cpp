@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <map>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -14,6 +15,7 @@
 #include "tools/nativegen-build/cli/depfile.h"
 #include "tools/nativegen-build/cli/options.h"
 #include "tools/nativegen-build/cli/run.h"
+#include "tools/nativegen-build/library/compress.h"
 
 namespace test {
 namespace {
@@ -342,6 +344,10 @@ TEST_F(FrontEndTest, BadInputNamesThePathAndChangesNothing) {
         {{"--check-names", "--library", "a b"}, 1, "a b: not a library name"},
         {{"--check-names", "--library", "pk", "--files", "*.js"}, 2, "--check-names takes --library NAME"},
         {{"--check-names", "--library", "pk", "--stamp", "s"}, 2, "--check-names takes --library NAME"},
+        // what CMake asks of an installed front end when it configures
+        {{"--check-names", "--library", "pk", "--compress=0"}, 2, "--compress takes a level from 1 to"},
+        {{"--check-names", "--library", "pk", "--target", "wasm"}, 2, "--target takes elf-x86_64, "},
+        {{"--check-names", "--library", "pk", "--namespace", "getpid"}, 1, "getpid: not a namespace"},
         // a stamp that could not be made, refused before anything is written
         {{Utf8(tree), header, "--stamp", Utf8(dir.path() / "a-file" / "s")}, 1, "s: cannot be the stamp"},
         {{Utf8(tree), lib, "--library", "a", "--stamp", Utf8(dir.path() / "out")}, 1, "out: cannot be the stamp"},
@@ -415,6 +421,52 @@ bool SparseScript(const fs::path& file, std::uintmax_t size, char first, char la
     out = made && !error ? std::fopen(file.string().c_str(), "r+b") : nullptr;
     made = out && std::fseek(out, static_cast<long>(size - 1), SEEK_SET) == 0 && std::fputc(last, out) != EOF;
     return (out ? std::fclose(out) == 0 : false) && made;
+}
+
+// --compress=LEVEL: each level from 1 to the highest taken and honoured
+// (the written blob differs between levels 1 and 19), 0 and one past the
+// highest refused, and --compress alone the front end's default level.
+TEST_F(FrontEndTest, CompressLevelsAreTakenUpToTheHighestAndHonoured) {
+    std::string text;
+    for (unsigned i = 0, seed = 1; i < 40000; ++i, seed = seed * 1103515245 + 12345)
+        text += std::string("alpha beta gamma delta epsilon zeta eta theta ").substr(seed >> 27, 6 + (seed >> 13) % 9);
+    dir.Write("text/words.js", text);
+    const int max = library::MaxCompressLevel();
+    struct Row {
+        std::string option;
+        int code;
+        std::string said;  // on standard error when refused
+    };
+    const std::vector<Row> rows = {
+        {"--compress=0", 2, "--compress takes a level from 1 to " + std::to_string(max) + ", not \"0\""},
+        {"--compress=" + std::to_string(max + 1), 2, "not \"" + std::to_string(max + 1) + "\""},
+        {"--compress=" + std::to_string(max), 0, ""},
+        {"--compress=1", 0, ""},
+        {"--compress=19", 0, ""},
+        {"--compress=" + std::to_string(library::kDefaultCompressLevel), 0, ""},
+        {"--compress", 0, ""},
+    };
+    std::map<std::string, std::string> blobs;  // by option: the blob the run wrote
+    for (const Row& row : rows) {
+        fs::path out = dir.path() / "out" / "lib";
+        fs::remove_all(out);
+        std::string errors;
+        EXPECT_EQ(Build({Utf8(dir.path() / "text"), Utf8(out), "--library", "lib", row.option}, &errors), row.code)
+            << row.option << ": " << errors;
+        if (row.code != 0) {
+            EXPECT_NE(errors.find(row.said), std::string::npos) << row.option << ": " << errors;
+            EXPECT_FALSE(fs::exists(out)) << row.option;
+            continue;
+        }
+        for (const std::string& name : Listing(out))
+            if (name.ends_with(".bin")) blobs[row.option] = ReadAll(out / name);
+        ASSERT_TRUE(blobs.count(row.option)) << row.option << ": no blob";
+        EXPECT_LT(blobs[row.option].size(), text.size() / 2) << row.option << ": not compressed";
+    }
+    // (compared as a whole: a blob's bytes are not worth printing)
+    EXPECT_TRUE(blobs["--compress=1"] != blobs["--compress=19"]) << "levels 1 and 19 wrote one blob";
+    EXPECT_TRUE(blobs["--compress"] == blobs["--compress=" + std::to_string(library::kDefaultCompressLevel)])
+        << "--compress alone is not the default level";
 }
 
 TEST_F(FrontEndTest, BlobsPastTheTargetsLimitAreRefusedBeforeAnythingIsWritten) {

@@ -30,6 +30,13 @@ TEST(LibraryTest, NamespacesThatCompileAreTakenAndNoOther) {
         {"_x", false},    {"a__b", false},       {"a::_B", false}, {"class", false}, {"a::and", false},
         {"errno", false}, {"NULL", false},       {"linux", false}, {"std", false},   {"posix::x", false},
         {"stat", false},  {"a::fork", false},    {"pipe", false},
+        // the C library's and the system's names, from the generated list
+        {"strchr", false}, {"getpid", false}, {"clone", false}, {"a::strchr", false}, {"EOF", false},
+        // what that list lacks, refused for a reason of its own
+        {"min", false}, {"max", false}, {"open", false}, {"wait", false}, {"posix", false},
+        {"std::x", false}, {"a::std", true}, {"a::posix", true},
+        {"__x", false},   {"_X", false},         {"x_", true},     {"main", false},  {"int", false},
+        {"a::b::c_d", true}, {"Getpid", true},   {"strchr2", true},
     };
     for (const auto& c : cases) {
         std::string why;

@@ -63,8 +63,8 @@ std::uint64_t BlobLimit(const Options& options) {
 // Does a blob of `total` bytes link for the target? When not, `failure`
 // says so with both sizes: it is refused before anything compiles.
 bool WithinLimit(const Options& options, const library::Request& request, std::uint64_t total, Failure* failure) {
+    if (library::WithinBlobLimit(total, options.target)) return true;
     std::uint64_t limit = BlobLimit(options);
-    if (total <= limit) return true;
     *failure = {Utf8(request.folder),
                 std::string(request.package ? "the files" : "the scripts") + " come to " + std::to_string(total) +
                     " bytes, past the " + std::to_string(limit) + " bytes a library's data can hold for " +

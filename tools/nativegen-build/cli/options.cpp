@@ -16,12 +16,24 @@ std::string Usage() {
            "       " + p + " ROOT DIR --library NAME [--namespace NS] [--data incbin|msvc]\n" +
            "       " + pad + " [--compress[=LEVEL]]\n" +
            "       " + pad + " [--files GLOB... [--exclude GLOB]... [--skip-folder DIR]...]\n" +
-           "       " + pad + " [--target elf-x86_64|elf-aarch64|elf|coff|msvc|macho-x86_64|macho-arm64]\n" +
+           "       " + pad + " [--target " + library::TargetNames("|", "|") + "]\n" +
            "       " + pad + " [--depfile FILE [--depfile-target FILE]] [--strict] [--stamp FILE]\n" +
-           "       " + p + " --check-names --library NAME [--namespace NS]\n" +
+           "       " + p + " --check-names --library NAME [--namespace NS] [--compress[=LEVEL]]\n" +
+           "       " + pad + " [--target TARGET]\n" +
            "       " + p + " --help | --version\n";
 }
 
+
+namespace {
+
+// Is the --target of `options` one the front end knows? When not, `why` says so.
+bool KnownTarget(const Options& options, std::string* why) {
+    if (std::uint64_t limit; library::BlobLimit(options.target, &limit)) return true;
+    *why = "--target takes " + library::TargetNames(", ", " or ") + ", not " + options.target;
+    return false;
+}
+
+}  // namespace
 
 bool ParseArguments(const std::vector<std::string>& arguments, Options* options, std::string* why) {
     std::vector<std::string> positional;
@@ -88,14 +100,14 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
     }
     if (options->checkNames) {
         // (an option it would pass over would look taken)
-        const std::set<std::string> allowed{"--check-names", "--library", "--namespace"};
+        const std::set<std::string> allowed{"--check-names", "--library", "--namespace", "--compress", "--target"};
         bool other = !options->files.empty() || !options->exclude.empty() || !options->skip.empty() ||
                      std::any_of(seen.begin(), seen.end(), [&](const std::string& o) { return !allowed.count(o); });
         if (!positional.empty() || options->library.empty() || other) {
-            *why = "--check-names takes --library NAME [--namespace NS] and nothing else";
+            *why = "--check-names takes --library NAME [--namespace NS] [--compress[=LEVEL]] [--target T] and nothing else";
             return false;
         }
-        return true;
+        return KnownTarget(*options, why);
     }
     if (positional.size() != 2 || positional[0].empty() || positional[1].empty()) {
         *why = "expected a script root and an output";
@@ -130,11 +142,7 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
         *why = "--data takes incbin or msvc, not " + options->data;
         return false;
     }
-    if (std::uint64_t limit; !library::BlobLimit(options->target, &limit)) {
-        *why = "--target takes elf-x86_64, elf-aarch64, elf, coff, msvc, macho-x86_64, macho-arm64 or any, not " +
-               options->target;
-        return false;
-    }
+    if (!KnownTarget(*options, why)) return false;
     options->root = positional[0];
     options->output = positional[1];
     return true;

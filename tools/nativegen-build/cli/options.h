@@ -23,7 +23,7 @@ struct Options {
     std::string target = "any";   // what the library's data goes to, for its size limit
     bool strict = false;       // scripts not embedded whole fail the run
     bool safeIdentifiers = false;
-    bool checkNames = false;   // --check-names: check the library's names, nothing walked or written
+    bool checkNames = false;   // --check-names: check the library's names (and level, target), nothing walked or written
     bool help = false;         // --help: the usage, and nothing else
     bool version = false;      // --version: the version, and nothing else
 };

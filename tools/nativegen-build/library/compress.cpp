@@ -1,3 +1,4 @@
+// Each file of a library as a zstd frame of its own, or as it is.
 #include "tools/nativegen-build/library/compress.h"
 
 #include <new>
@@ -20,11 +21,12 @@ Compressor::~Compressor() { ZSTD_freeCCtx(context_); }
 bool Compressor::Pack(std::string_view bytes, std::string* frame) {
     if (bytes.empty()) return false;
     // Invariant: a frame is kept only when it saves a tenth; anything
-    // longer is not worth the reader's time, so the bound is the room
+    // longer is not worth the reader's time. (zstd given only that room
+    // refuses frames that would fit it: it is given its whole bound.)
     std::size_t room = bytes.size() - bytes.size() / 10;
-    frame->resize(room);
-    std::size_t n = ZSTD_compress2(context_, frame->data(), room, bytes.data(), bytes.size());
-    if (ZSTD_isError(n)) return false;  // no room: it did not save a tenth
+    frame->resize(ZSTD_compressBound(bytes.size()));
+    std::size_t n = ZSTD_compress2(context_, frame->data(), frame->size(), bytes.data(), bytes.size());
+    if (ZSTD_isError(n) || n > room) return false;
     frame->resize(n);
     return true;
 }

@@ -1,3 +1,4 @@
+// The names a library may take: its files' stem and its namespace.
 #include "tools/nativegen-build/library/names.h"
 
 #include <algorithm>
@@ -10,25 +11,18 @@ namespace library {
 namespace {
 
 // C and C++ keywords, and names the standard headers or the compilers
-// define as macros or declare at global scope: a namespace of any of these
-// would not survive the preprocessor or the parser beside those headers.
-// (The consumer's own compiler is asked about its headers when CMake
-// configures; this is what the front end run alone refuses.)
+// define as macros or declare at global scope (the generated list of
+// system names): a namespace of any of these would not survive the
+// preprocessor or the parser beside those headers. (The consumer's own
+// compiler is asked about its headers when CMake configures; this is what
+// the front end run alone refuses.)
 bool Forbidden(std::string_view word) {
-    if (identifiers::IsReserved(word)) return true;
-    static const char* const words[] = {
-        // macros
-        "assert", "errno", "NULL", "EOF", "BUFSIZ", "FILENAME_MAX", "stdin", "stdout", "stderr", "offsetof",
-        "setjmp", "va_arg", "va_copy", "va_end", "va_start", "linux", "unix", "i386", "MB_CUR_MAX", "RAND_MAX",
-        "EXIT_SUCCESS", "EXIT_FAILURE", "CHAR_BIT", "INT_MAX", "SIZE_MAX", "EDOM", "ERANGE", "EILSEQ", "WEOF",
-        "WCHAR_MIN", "WCHAR_MAX", "NDEBUG", "SEEK_SET", "SEEK_CUR", "SEEK_END", "EINVAL", "ENOENT", "ENOMEM",
-        "EAGAIN", "EACCES", "EEXIST", "EINTR", "INT_MIN", "UINT_MAX", "LONG_MIN", "LONG_MAX", "CLOCKS_PER_SEC",
-        "WIN32", "min", "max",
-        // what the C library declares at global scope
-        "index", "strlen", "time", "exit", "abort", "abs", "random", "rand", "remove", "rename", "free", "malloc",
-        "calloc", "realloc", "read", "write", "open", "close", "printf", "puts", "signal", "select", "clock",
-        "sqrt", "log", "div", "system", "getenv", "memcpy", "memset", "strcmp", "sleep", "kill", "wait", "stat",
-        "pipe", "fork"};
+    if (identifiers::IsReserved(word) || identifiers::IsSystemName(word)) return true;
+    // What the generated list, made from the standard headers alone, does
+    // not hold: <windows.h> defines min and max as macros unless told not
+    // to, and POSIX headers a consumer includes declare open (<fcntl.h>)
+    // and wait (<sys/wait.h>) at global scope.
+    static const char* const words[] = {"min", "max", "open", "wait"};
     for (const char* w : words)
         if (word == w) return true;
     return false;
@@ -87,7 +81,11 @@ bool ValidNamespace(std::string_view ns, std::string* why) {
     };
     if (ns.empty()) return fail("the namespace is empty");
     std::vector<std::string_view> parts = Components(ns);
-    for (std::string_view part : parts) {
+    // the standard reserves std and posix at global scope, with all they
+    // hold (posix is no name a header declares, so the list lacks it)
+    if (parts[0] == "std" || parts[0] == "posix") return fail(Quoted(parts[0]) + " is the standard library's");
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        std::string_view part = parts[i];
         std::string quoted = Quoted(part);
         if (part.empty()) return fail(Quoted(ns) + " has an empty part");
         if (!Letter(part[0])) return fail(quoted + " does not start with a letter");
@@ -95,9 +93,10 @@ bool ValidNamespace(std::string_view ns, std::string* why) {
             return fail(quoted + " holds a character other than letters, digits and _");
         if (part[0] == '_' || part.find("__") != std::string_view::npos)
             return fail(quoted + " is reserved (a leading _ or a __)");
-        if (Forbidden(part)) return fail(quoted + " is a keyword, a standard macro or a name the C library declares");
+        // a nested std is no global name: the header names ::std throughout
+        if ((i == 0 || part != "std") && Forbidden(part))
+            return fail(quoted + " is a keyword, a standard macro or a name the C library declares");
     }
-    if (parts[0] == "std" || parts[0] == "posix") return fail(Quoted(parts[0]) + " is the standard library's");
     return true;
 }
 

@@ -10,7 +10,8 @@ namespace library {
 // Is `ns` a namespace a library may use: C++ identifiers joined by "::",
 // no keyword, no reserved identifier (a leading "_", any "__"), not the
 // standard library's own, and no name the standard headers or the
-// compilers define as a macro? When not, `why` (if given) says why.
+// compilers define as a macro or declare at global scope (strchr, getpid,
+// errno, NULL, linux)? When not, `why` (if given) says why.
 bool ValidNamespace(std::string_view ns, std::string* why);
 
 // Is `name` one a library's files may take as their stem: what CMake

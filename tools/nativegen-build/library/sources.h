@@ -1,5 +1,5 @@
-// Writes the sources of a script library: one tree of scripts as a static
-// library that a program reaches through a small header of its own.
+// Writes the sources of a script library: one tree of scripts as an
+// OBJECT library that a program reaches through a small header of its own.
 //
 // The build front end walks the tree, concatenates every script's bytes
 // into one blob (in the tree's order, the generator's header's) and hands over each script's

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace library {
@@ -15,5 +16,13 @@ namespace library {
 // with bench/blob-limits, or follow from the relocations' reach where
 // nothing here links for the target.
 bool BlobLimit(std::string_view target, std::uint64_t* limit);
+
+// Does a blob of `total` bytes link for the target `target`: is it at
+// most that target's limit? False for a name BlobLimit does not know.
+bool WithinBlobLimit(std::uint64_t total, std::string_view target);
+
+// Every target's name, in the order above ("any" last), joined by
+// `separator` and by `last` before the last one.
+std::string TargetNames(std::string_view separator, std::string_view last);
 
 }  // namespace library
