@@ -61,7 +61,7 @@ struct Plan {
     DataFormat format;
     std::string blobPath;   // Incbin: the blob's absolute path, as .incbin names it (UTF-8): its
                             // folder, then BlobFileName
-    bool package = false;   // a package: names are paths (UTF-8), and the header has list()
+    bool package = false;   // a package: names are paths (UTF-8), entries in byte order of them
     bool compress = false;  // entries may be zstd frames: read() decompresses, data is null for those
 };
 
