@@ -9,8 +9,7 @@
 // static initialiser and on any number of threads at once.
 #pragma once
 
-#include <cstring>
-#include <string_view>
+#include <string_view>  // and std::char_traits, which copies and compares bytes
 
 #include <nativegen/library_table.h>
 
@@ -105,7 +104,9 @@ public:
             const detail::slot& s = table_->slots[i];
             if (s.place == 0) return nullptr;
             const entry& e = table_->entries[s.place - 1];
-            if (s.tag == tag && s.length == size && (size == 0 || std::memcmp(e.name, name, size) == 0)) return &e;
+            if (s.tag == tag && s.length == size &&
+                (size == 0 || std::char_traits<char>::compare(e.name, name, size) == 0))
+                return &e;
         }
     }
     // find(name, size) for a string_view, or for a string up to its zero (null: none).
@@ -149,7 +150,7 @@ public:
             return false;
         const std::size_t i = (at - first) / sizeof(entry);
         if (table_->frames && table_->frames[i].data) return table_->decompress(table_->frames[i], buffer, e.size);
-        if (e.size > 0) std::memcpy(buffer, e.data, e.size);
+        if (e.size > 0) std::char_traits<char>::copy(static_cast<char*>(buffer), e.data, e.size);
         return true;
     }
 
