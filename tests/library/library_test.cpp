@@ -1,4 +1,4 @@
-// <nativegen/library.h> over two libraries the front end built from tests/fixtures/library_value: a package and its scripts.
+// <nativegen/library.h> over a package and a script library the front end built from tests/fixtures/library_value.
 #include <nativegen/library.h>
 
 #include <gtest/gtest.h>
