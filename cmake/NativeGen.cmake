@@ -235,5 +235,19 @@ function(nativegen_add_header target)
   add_dependencies(${target} ${target}_native_h)
 endfunction()
 
+# <nativegen/library.h>, which a library's sources include: this project's
+# target or the installed package's, or, where this file was included by
+# path, the include folder beside it (the source tree's or the installed one's).
+if(NOT TARGET NativeGen::library)
+  foreach(folder ${CMAKE_CURRENT_LIST_DIR}/../include ${CMAKE_CURRENT_LIST_DIR}/../../../include)
+    if(EXISTS ${folder}/nativegen/library.h)
+      get_filename_component(folder ${folder} ABSOLUTE)
+      add_library(NativeGen::library INTERFACE IMPORTED GLOBAL)
+      set_target_properties(NativeGen::library PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${folder})
+      break()
+    endif()
+  endforeach()
+endif()
+
 # A tree as an OBJECT library reached through a header of its own.
 include(${CMAKE_CURRENT_LIST_DIR}/NativeGenLibrary.cmake)

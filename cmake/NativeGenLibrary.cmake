@@ -341,6 +341,7 @@ function(nativegen_add_library target)
   # it holds them, for what links that
   add_library(${target} OBJECT "${table}" ${data} "${header}" "${out}/${target}.stamp")
   target_include_directories(${target} PUBLIC "$<BUILD_INTERFACE:${out}>")
+  target_link_libraries(${target} PUBLIC NativeGen::library)
   target_compile_features(${target} PUBLIC cxx_std_17)
   set_target_properties(${target} PROPERTIES LINKER_LANGUAGE CXX)
   if(compress)

@@ -1,5 +1,5 @@
 # Install rules and the release packages: the generator, the front end,
-# the consumer header, a relocatable CMake package (with the MinGW
+# the consumer headers, a relocatable CMake package (with the MinGW
 # toolchain file and the Wine runner for cross builds) and a pkg-config
 # file, so that another project needs one find_package(NativeGen), or one
 # pkg-config call, and one function call or rule.
@@ -8,7 +8,8 @@ include(CMakePackageConfigHelpers)
 
 set(NATIVEGEN_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/NativeGen)
 
-install(TARGETS nativegen nativegen_build nativegen_identifiers nativegen_node_native EXPORT NativeGenTargets
+install(TARGETS nativegen nativegen_build nativegen_identifiers nativegen_node_native nativegen_library
+        EXPORT NativeGenTargets
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/nativegen DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(EXPORT NativeGenTargets NAMESPACE NativeGen:: DESTINATION ${NATIVEGEN_PACKAGE_DIR})

@@ -5,15 +5,17 @@
 // `packed` for every compressed entry and no raw one; four threads reading every entry at once get
 // the same bytes. With --damaged, the program's stored bytes were
 // changed after the build: exactly one entry must read false, and every
-// other still read right.
+// other still read right. With --probes, kind() and list() of each path
+// in PROBES (library_probe.h), for packed and then for plain.
 //
-//   compress_check OUT [--damaged]
+//   compress_check OUT [--damaged | --probes PROBES]
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "library_probe.h"
 #include "packed.h"
 #include "plain.h"
 
@@ -38,6 +40,7 @@ int main(int argc, char** argv) {
     std::FILE* out = argc >= 2 ? std::fopen(argv[1], "wb") : nullptr;
     if (!out) return 2;
     const bool damaged = argc == 3 && std::string(argv[2]) == "--damaged";
+    const char* probes = argc == 4 && std::string(argv[2]) == "--probes" ? argv[3] : nullptr;
     int failures = packed::count() != plain::count();
     std::size_t unread = 0, compressed = 0;
     std::vector<char> buffer;
@@ -56,7 +59,7 @@ int main(int argc, char** argv) {
         std::fputc('\n', out);
     }
     // an entry of another library is none of packed's
-    failures += plain::count() > 0 && packed::read(*reinterpret_cast<const packed::entry*>(&plain::all()[0]), nullptr);
+    failures += plain::count() > 0 && packed::read(plain::all()[0], nullptr);
     failures += unread != (damaged ? 1u : 0u) || compressed == 0;
     if (!damaged) {
         std::vector<std::thread> threads;
@@ -70,6 +73,7 @@ int main(int argc, char** argv) {
         for (std::thread& thread : threads) thread.join();
         for (int w : wrong) failures += w;
     }
+    if (probes && !(Probe(packed::library(), probes, out) && Probe(plain::library(), probes, out))) return 2;
     std::fprintf(out, "E %d\n", failures);
     std::fprintf(stderr, "%zu entries, %zu compressed, %zu read false\n", packed::count(), compressed, unread);
     return std::fclose(out) == 0 && failures == 0 ? 0 : 1;

@@ -21,7 +21,7 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from package_check import COMPILERS, fail, read_back, run  # noqa: E402
+from package_check import COMPILERS, expected_probe, fail, probe_paths, read_back, run  # noqa: E402
 
 ZSTD_MAGIC = b"\x28\xb5\x2f\xfd"
 
@@ -112,14 +112,26 @@ def main():
     program = os.path.join(build, "compress_check" + (".exe" if args.compiler == "mingw" else ""))
     written = os.path.join(args.work, "written")
 
-    done = program_run(args, program, written)
-    got, _, failures = read_back(written)
+    probes = probe_paths(root, files)
+    probe_file = os.path.join(args.work, "probes")
+    with open(probe_file, "wb") as out:
+        for probe in probes:
+            out.write(b"%d\n%s\n" % (len(probe), probe))
+    done = program_run(args, program, written, "--probes", ("Z:" if args.wine else "") + probe_file)
+    got, _, failures, answers = read_back(written)
     if done.returncode != 0 or failures:
         fail(f"the program found {failures} wrong entries:\n" + done.stdout.decode(errors="replace"))
+    # kind() and list() of every path and its neighbours, in either library, as the tree says
+    if len(answers) != 2 * len(probes):
+        fail(f"{len(probes)} paths probed in two libraries, {len(answers)} answers")
+    for probe, answer in zip(probes * 2, answers):
+        want = expected_probe(root, probe, files)
+        if answer != want:
+            fail(f"kind() and list() of {probe!r} gave {answer!r}, the tree {want!r}")
     for name in sorted(set(files) | set(got)):
         if files.get(name) != got.get(name):
             fail(f"{name!r}: the tree holds {len(files.get(name) or b'')} bytes, read() gave {got.get(name)!r:.80}")
-    print(f"{len(got)} entries read back as their files, from four threads too; "
+    print(f"{len(got)} entries read back as their files, from four threads too; {len(probes)} paths probed; "
           + done.stdout.decode(errors="replace").strip())
 
     damaged = os.path.join(build, "damaged" + (".exe" if args.compiler == "mingw" else ""))

@@ -63,7 +63,7 @@ if(COMPILER STREQUAL "clang-cl")
       set(language "")
     endif()
     # "--": a path is never read as an option
-    run(clang-cl-14 /nologo /c /W4 /WX ${language} /I${WORK}/out /I${WORK}/zstd ${system} /Fo${WORK}/${name}.obj --
+    run(clang-cl-14 /nologo /c /W4 /WX ${language} /I${WORK}/out /I${SOURCE}/include /I${WORK}/zstd ${system} /Fo${WORK}/${name}.obj --
         ${WORK}/${source})
   endforeach()
   # no object may run code at start-up
@@ -94,6 +94,8 @@ run(${CMAKE_COMMAND} -S ${SOURCE}/tests/nativegen-build/library_consumer -B ${WO
     -DNATIVEGEN_SOURCE=${SOURCE} -DBUILDER=${BUILDER} -DTREES=${WORK}/trees)
 run(${CMAKE_COMMAND} --build ${WORK}/build)
 run(${EMULATOR} ${WORK}/build/unity_check${suffix})
+run(${EMULATOR} ${WORK}/build/nested_outer_first${suffix})
+run(${EMULATOR} ${WORK}/build/nested_inner_first${suffix})
 
 # Each library against the generator's header for its tree, from a run
 # standing in a copy of the tree.

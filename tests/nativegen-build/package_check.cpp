@@ -1,19 +1,23 @@
 // A package library written back out, for package_check.py to compare
 // with the tree: every entry (its name, size and bytes), then list() of
 // every folder its names hold and of folders it does not hold. find()
-// must give each entry by its name; the count must agree.
+// must give each entry by its name; the count must agree. With PROBES
+// (paths, each as its length in bytes, a newline, its bytes, a newline),
+// what nativegen::library's kind() and list() say of each, in order:
+// "P <kind: 0 none, 1 file, 2 folder> <count>", then the names listed.
 //
-//   package_check OUT
+//   package_check OUT [PROBES]
 #include <algorithm>
 #include <cstdio>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "library_probe.h"
 #include "pkg.h"
 
 int main(int argc, char** argv) {
-    std::FILE* out = argc == 2 ? std::fopen(argv[1], "wb") : nullptr;
+    std::FILE* out = argc >= 2 && argc <= 3 ? std::fopen(argv[1], "wb") : nullptr;
     if (!out) return 2;
     int failures = pkg::count() != pkg::all().size() || pkg::find("no/such.js") || pkg::find("lib") ||
                    !pkg::list("package.json").empty() || !pkg::list("no/such").empty();
@@ -36,6 +40,7 @@ int main(int argc, char** argv) {
                     (!names.empty() && *(names.end() - 1) != names[names.size() - 1]);
         for (std::string_view name : names) std::fprintf(out, "%.*s\n", static_cast<int>(name.size()), name.data());
     }
+    if (argc == 3 && !Probe(pkg::library(), argv[2], out)) return 2;
     std::fprintf(out, "E %d\n", failures);
     return std::fclose(out) == 0 && failures == 0 ? 0 : 1;
 }

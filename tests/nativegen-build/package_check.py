@@ -100,10 +100,10 @@ def expected_listing(root, folder, files):
 
 
 def read_back(path):
-    """The entries and listings the program wrote."""
+    """The entries, listings and probes (kind, names) the program wrote, and its failures."""
     with open(path, "rb") as source:
         data = source.read()
-    files, listings, at = {}, {}, 0
+    files, listings, probes, at = {}, {}, [], 0
 
     def line():
         nonlocal at
@@ -115,7 +115,11 @@ def read_back(path):
     while True:
         head = line()
         if head.startswith("E "):
-            return files, listings, int(head[2:])
+            return files, listings, int(head[2:]), probes
+        if head.startswith("P "):
+            kind, count = head[2:].split()
+            probes.append((int(kind), [line() for _ in range(int(count))]))
+            continue
         count = int(line())
         if head.startswith("F "):
             files[head[2:]] = data[at:at + count]
@@ -124,14 +128,66 @@ def read_back(path):
             listings[head[2:]] = [line() for _ in range(count)]
 
 
+NONE, FILE, FOLDER = 0, 1, 2
+
+
+def probe_paths(root, files):
+    """Every path of the tree (taken or not), every folder, and each
+    perturbed: a "/" after it, a zero byte after it, its last and its first
+    byte one higher and one lower (same-length names around it): bytes."""
+    paths = {""}
+    for folder, folders, names in os.walk(root):
+        for name in folders + names:
+            paths.add(os.path.relpath(os.path.join(folder, name), root).replace(os.sep, "/"))
+    probes = set()
+    for path in sorted(paths):
+        raw = path.encode()
+        probes |= {raw, raw + b"/", raw + b"\0"}
+        for at in {0, len(raw) - 1} if raw else ():
+            for step in (1, -1):
+                byte = raw[at] + step
+                if 0 < byte < 256 and byte != ord("/") and raw[at] != ord("/"):
+                    probes.add(raw[:at] + bytes([byte]) + raw[at + 1:])
+    return sorted(probes)
+
+
+def expected_probe(root, probe, files):
+    """What the tree on disk says `probe` is for the library that holds
+    `files`: a taken file, a folder holding one at any depth (one "/"
+    after it ignored; the root always), or none; and the folder's listing."""
+    if b"\0" in probe:
+        return NONE, []
+    path = probe.decode(errors="surrogateescape")
+    if path in files and os.path.isfile(os.path.join(root, path)):
+        return FILE, []
+    folder = path[:-1] if path.endswith("/") else path
+    on_disk = os.path.join(root, folder)
+    if folder == "" or (not folder.endswith("/") and os.path.isdir(on_disk)
+                        and any(f.startswith(folder + "/") for f in files)):
+        return FOLDER, expected_listing(root, folder, files)
+    return NONE, []
+
+
 def compare(args, root, program, files):
-    """Runs the program and compares what it wrote with `files`."""
+    """Runs the program and compares what it wrote with `files`, and what
+    kind() and list() say of every path and its neighbours with the tree."""
     written = os.path.join(args.work, "written")
-    command = [program, written]
+    probes = probe_paths(root, files)
+    probe_file = os.path.join(args.work, "probes")
+    with open(probe_file, "wb") as out:
+        for probe in probes:
+            out.write(b"%d\n%s\n" % (len(probe), probe))
+    command = [program, written, probe_file]
     if args.wine:
-        command = [args.wine, program, "Z:" + written]
+        command = [args.wine, program, "Z:" + written, "Z:" + probe_file]
     run(command)
-    got, listings, failures = read_back(written)
+    got, listings, failures, answers = read_back(written)
+    if len(answers) != len(probes):
+        fail(f"{len(probes)} paths probed, {len(answers)} answers")
+    for probe, answer in zip(probes, answers):
+        want = expected_probe(root, probe, files)
+        if answer != want:
+            fail(f"kind() and list() of {probe!r} gave {answer!r}, the tree {want!r}")
     if failures:
         fail(f"the program found {failures} wrong lookups")
     for name in sorted(set(files) | set(got)):
@@ -143,7 +199,7 @@ def compare(args, root, program, files):
         want = expected_listing(root, folder, files)
         if listings.get(folder) != want:
             fail(f"list({folder!r}) gave {listings.get(folder)!r}, the directory {want!r}")
-    print(f"{len(got)} files and {len(listings)} folders as the tree holds them")
+    print(f"{len(got)} files and {len(listings)} folders as the tree holds them; {len(probes)} paths probed")
 
 
 def main():

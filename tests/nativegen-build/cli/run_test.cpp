@@ -520,7 +520,7 @@ TEST_F(FrontEndTest, ABlobPast2GiBLinksAndReadsBackOnX86_64) {
                           "        std::printf(\"%s %c%c %zu\\n\", e.name, e.data[0], e.data[e.size - 1], e.size);\n"
                           "}\n");
     fs::path program = dir.path() / "big-program", printed = dir.path() / "printed";
-    std::string build = "c++ -std=c++17 -I'" + out.string() + "' -o '" + program.string() + "' '" +
+    std::string build = "c++ -std=c++17 -I'" + out.string() + "' -I'" NATIVEGEN_INCLUDE "' -o '" + program.string() + "' '" +
                         (dir.path() / "main.cpp").string() + "' '" + (out / "big.table.cpp").string() + "'";
     ASSERT_EQ(std::system(build.c_str()), 0) << build;
     fs::remove(out / "big.bin");  // room for the program's run

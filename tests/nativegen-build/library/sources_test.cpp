@@ -34,7 +34,8 @@ TEST(LibraryTest, NamespacesThatCompileAreTakenAndNoOther) {
         {"strchr", false}, {"getpid", false}, {"clone", false}, {"a::strchr", false}, {"EOF", false},
         // what that list lacks, refused for a reason of its own
         {"min", false}, {"max", false}, {"open", false}, {"wait", false}, {"posix", false},
-        {"std::x", false}, {"a::std", true}, {"a::posix", true},
+        {"std::x", false}, {"a::std", true}, {"a::posix", true}, {"nativegen", false}, {"nativegen::x", false},
+        {"a::nativegen", true},
         {"__x", false},   {"_X", false},         {"x_", true},     {"main", false},  {"int", false},
         {"a::b::c_d", true}, {"Getpid", true},   {"strchr2", true},
     };

@@ -84,6 +84,8 @@ bool ValidNamespace(std::string_view ns, std::string* why) {
     // the standard reserves std and posix at global scope, with all they
     // hold (posix is no name a header declares, so the list lacks it)
     if (parts[0] == "std" || parts[0] == "posix") return fail(Quoted(parts[0]) + " is the standard library's");
+    // every library's header names the types of <nativegen/library.h>
+    if (parts[0] == "nativegen") return fail("\"nativegen\" is the consumer headers' own");
     for (std::size_t i = 0; i < parts.size(); ++i) {
         std::string_view part = parts[i];
         std::string quoted = Quoted(part);

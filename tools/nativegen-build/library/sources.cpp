@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 
+#include "include/nativegen/library_table.h"
 #include "tools/common/identifiers.h"
 #include "tools/nativegen-build/cli/outputs.h"
 
@@ -83,157 +84,8 @@ std::string Banner(const Plan& plan, const std::string& what) {
 
 // ---- NAME.h ------------------------------------------------------------------------
 
-// What the header and the table both define, word for word: the types
-// and every function the table defines, none of them naming string_view.
-// The table does not include the header, so its compile skips
-// <string_view>, the costliest part of it; the string_view forms are the
-// header's own inline wrappers. One text for both keeps the two
-// definitions of each type the same, as the language asks, and a guard
-// named after the namespace lets one translation unit hold both (a unity
-// build).
-std::string SharedDeclarations(const Plan& plan) {
-    const bool p = plan.package;
-    std::string guard = "NATIVEGEN_LIBRARY_";
-    for (char c : plan.nameSpace) guard += c == ':' ? '_' : c;  // "a::b": "a__b", which no namespace may be
-    std::string out =
-        "#ifndef " + guard + "\n#define " + guard + "\n\n" +
-        (p ? "// One file: its name (the path below the root, UTF-8, \"/\" between\n"
-             "// parts, its extension kept), its bytes (no terminating zero) and their count.\n"
-           : "// One script: its module name (the path below the tree, \"/\" between\n"
-             "// parts, no \".js\"), its bytes (no terminating zero) and their count.\n") +
-        std::string("struct entry {\n"
-                    "    const char* name;\n"
-                    "    const char* data;\n"
-                    "    ::std::size_t size;\n"
-                    "};\n"
-                    "\n") +
-        (p ? "// The entries in byte order of their names: for (const entry& e : all()).\n"
-           : "// The entries in the tree's order: for (const entry& e : all()).\n") +
-        "class entries {\n"
-        "public:\n"
-        "    constexpr entries(const entry* first, ::std::size_t size) noexcept : first_(first), size_(size) {}\n"
-        "    constexpr const entry* begin() const noexcept { return first_; }\n"
-        "    constexpr const entry* end() const noexcept { return first_ + size_; }\n"
-        "    constexpr ::std::size_t size() const noexcept { return size_; }\n"
-        "    constexpr bool empty() const noexcept { return size_ == 0; }\n"
-        "    constexpr const entry& operator[](::std::size_t i) const noexcept { return first_[i]; }\n"
-        "\n"
-        "private:\n"
-        "    const entry* first_;\n"
-        "    ::std::size_t size_;\n"
-        "};\n"
-        "\n" +
-        (p ? "// The entry whose name is exactly the `size` bytes at `name`; null when\n"
-             "// there is none.\n"
-           : "// The entry whose module name is exactly the `size` bytes at `name`, the\n"
-             "// first in the tree's order where names repeat; null when there is none.\n") +
-        "const entry* find(const char* name, ::std::size_t size) noexcept;\n"
-        "\n" +
-        (p ? "// Every entry, in byte order of their names.\n" : "// Every entry, in the tree's order.\n") +
-        "entries all() noexcept;\n"
-        "\n"
-        "// How many entries there are.\n"
-        "::std::size_t count() noexcept;\n"
-        "\n"
-        "// Writes the bytes of `e` (one of all()'s entries itself, not a copy) into\n"
-        "// `buffer`, exactly e.size of them: true, or false when `e` is no entry of\n"
-        "// this library or its stored bytes are damaged (what `buffer` holds is then\n"
-        "// unspecified). Allocates nothing and may run on any number of threads at\n"
-        "// once. In a compressed library e.data is null for a compressed entry:\n"
-        "// read() is the way to its bytes, decompressing with 100 KiB of the\n"
-        "// caller's stack.\n"
-        "bool read(const entry& e, void* buffer) noexcept;\n"
-        "\n";
-    if (p)
-        out += "// How the library stores its folders; list() is the way to them.\n"
-               "namespace detail {\n"
-               "\n"
-               "// One name: its bytes (no terminating zero) and their count.\n"
-               "struct name {\n"
-               "    const char* text;\n"
-               "    ::std::size_t size;\n"
-               "};\n"
-               "\n"
-               "// The names one folder holds directly, in byte order.\n"
-               "struct folder {\n"
-               "    const name* first;\n"
-               "    ::std::size_t size;\n"
-               "};\n"
-               "\n"
-               "// The folder whose path is the `size` bytes at `path` (a \"/\" after it\n"
-               "// ignored); none when there is no such folder.\n"
-               "folder list(const char* path, ::std::size_t size) noexcept;\n"
-               "\n"
-               "}  // namespace detail\n"
-               "\n";
-    return out + "#endif\n\n";
-}
-
-// What only the header has: the string_view forms, and a package's
-// folders as a range of string_views.
-const char kFolderRange[] =
-    "// The names in one folder: for (std::string_view name : list(\"lib\")).\n"
-    "// A random-access range whose elements are std::string_view values.\n"
-    "class names {\n"
-    "public:\n"
-    "    class iterator {\n"
-    "    public:\n"
-    "        using value_type = ::std::string_view;\n"
-    "        using reference = ::std::string_view;\n"
-    "        using pointer = void;\n"
-    "        using difference_type = ::std::ptrdiff_t;\n"
-    "        // the category of string_view's own iterators, without <iterator>\n"
-    "        using iterator_category = ::std::string_view::const_reverse_iterator::iterator_category;\n"
-    "\n"
-    "        constexpr iterator() noexcept : at_(nullptr) {}\n"
-    "        constexpr explicit iterator(const detail::name* at) noexcept : at_(at) {}\n"
-    "        constexpr ::std::string_view operator*() const noexcept { return ::std::string_view(at_->text, at_->size); }\n"
-    "        constexpr ::std::string_view operator[](difference_type i) const noexcept { return *(*this + i); }\n"
-    "        constexpr iterator& operator++() noexcept { ++at_; return *this; }\n"
-    "        constexpr iterator operator++(int) noexcept { iterator was = *this; ++at_; return was; }\n"
-    "        constexpr iterator& operator--() noexcept { --at_; return *this; }\n"
-    "        constexpr iterator operator--(int) noexcept { iterator was = *this; --at_; return was; }\n"
-    "        constexpr iterator& operator+=(difference_type n) noexcept { at_ += n; return *this; }\n"
-    "        constexpr iterator& operator-=(difference_type n) noexcept { at_ -= n; return *this; }\n"
-    "        friend constexpr iterator operator+(iterator i, difference_type n) noexcept { return i += n; }\n"
-    "        friend constexpr iterator operator+(difference_type n, iterator i) noexcept { return i += n; }\n"
-    "        friend constexpr iterator operator-(iterator i, difference_type n) noexcept { return i -= n; }\n"
-    "        friend constexpr difference_type operator-(iterator a, iterator b) noexcept { return a.at_ - b.at_; }\n"
-    "        friend constexpr bool operator==(iterator a, iterator b) noexcept { return a.at_ == b.at_; }\n"
-    "        friend constexpr bool operator!=(iterator a, iterator b) noexcept { return a.at_ != b.at_; }\n"
-    "        friend constexpr bool operator<(iterator a, iterator b) noexcept { return a.at_ < b.at_; }\n"
-    "        friend constexpr bool operator>(iterator a, iterator b) noexcept { return a.at_ > b.at_; }\n"
-    "        friend constexpr bool operator<=(iterator a, iterator b) noexcept { return a.at_ <= b.at_; }\n"
-    "        friend constexpr bool operator>=(iterator a, iterator b) noexcept { return a.at_ >= b.at_; }\n"
-    "\n"
-    "    private:\n"
-    "        const detail::name* at_;\n"
-    "    };\n"
-    "\n"
-    "    constexpr names(detail::folder folder) noexcept : folder_(folder) {}\n"
-    "    constexpr iterator begin() const noexcept { return iterator(folder_.first); }\n"
-    "    constexpr iterator end() const noexcept { return iterator(folder_.first + folder_.size); }\n"
-    "    constexpr ::std::size_t size() const noexcept { return folder_.size; }\n"
-    "    constexpr bool empty() const noexcept { return folder_.size == 0; }\n"
-    "    constexpr ::std::string_view operator[](::std::size_t i) const noexcept {\n"
-    "        return ::std::string_view(folder_.first[i].text, folder_.first[i].size);\n"
-    "    }\n"
-    "\n"
-    "private:\n"
-    "    detail::folder folder_;\n"
-    "};\n"
-    "\n"
-    "// What the library holds directly inside `folder` (\"\" is the root; \"lib\"\n"
-    "// and \"lib/\" are one folder), in byte order: files by their own name,\n"
-    "// folders with a \"/\" after it (\"lib/\"). A folder is there when it holds\n"
-    "// a file at any depth; any other gives an empty range.\n"
-    "inline names list(::std::string_view folder) noexcept { return names(detail::list(folder.data(), folder.size())); }\n"
-    "inline names list(const char* folder) noexcept {\n"
-    "    return folder ? list(::std::string_view(folder)) : names(detail::folder{nullptr, 0});\n"
-    "}\n"
-    "\n";
-
-// Depends on the name, the namespace and the form alone: the files never change it.
+// Depends on the name, the namespace and the form alone: the files never
+// change it. The namespace's functions are the library value's, by name.
 std::string ConsumerHeader(const Plan& plan) {
     const std::string& ns = plan.nameSpace;
     const bool p = plan.package;
@@ -245,7 +97,9 @@ std::string ConsumerHeader(const Plan& plan) {
                 "//   for (const " + ns + "::entry& e : " + ns + "::all()) ...    // in byte order of their names\n"
                 "//   for (std::string_view name : " + ns + "::list(\"lib\")) ...   // \"index.js\", \"sub/\"\n"
               : "//   const " + ns + "::entry* app = " + ns + "::find(\"app\");   // by module name; null when none\n"
-                "//   for (const " + ns + "::entry& e : " + ns + "::all()) ...    // in the tree's order\n") +
+                "//   for (const " + ns + "::entry& e : " + ns + "::all()) ...    // in the tree's order\n"
+                "//   for (std::string_view name : " + ns + "::list(\"lib\")) ...   // \"fs\", \"sub/\"\n") +
+           "//   const nativegen::library& lib = " + ns + "::library();       // the same, as a value\n"
            "//\n"
            "// The entries are constant-initialised and live as long as the program:\n"
            "// they can be used from any static initialiser. This header names no\n" +
@@ -253,16 +107,49 @@ std::string ConsumerHeader(const Plan& plan) {
               : "// script, so it stays the same when the scripts change.\n") +
            "#pragma once\n"
            "\n"
-           "#include <cstddef>\n"
-           "#include <string_view>\n"
+           "#include <nativegen/library.h>\n"
            "\n"
            "namespace " + ns + " {\n"
-           "\n" + SharedDeclarations(plan) + (p ? kFolderRange : "") +
-           "// find(name, size) for a string_view, or for a string up to its zero.\n"
-           "inline const entry* find(::std::string_view name) noexcept { return find(name.data(), name.size()); }\n"
-           "inline const entry* find(const char* name) noexcept {\n"
-           "    return name ? find(::std::string_view(name)) : nullptr;\n"
+           "\n"
+           "using entry = ::nativegen::entry;\n"
+           "using entries = ::nativegen::entries;\n"
+           "using names = ::nativegen::names;\n"
+           "\n"
+           "namespace detail {\n"
+           "// the entries and their indexes, in " + plan.name + ".table.cpp\n"
+           "extern const ::nativegen::detail::table table;\n"
+           "inline constexpr ::nativegen::library value{table};\n"
+           "}  // namespace detail\n"
+           "\n"
+           "// This library as a value, constant-initialised.\n"
+           "inline const ::nativegen::library& library() noexcept { return detail::value; }\n"
+           "\n" +
+           (p ? "// The entry of exactly that path; null when there is none.\n"
+              : "// The entry of exactly that module name, the first in the tree's order\n"
+                "// where names repeat; null when there is none.\n") +
+           "inline const entry* find(::std::string_view name) noexcept { return library().find(name); }\n"
+           "inline const entry* find(const char* name) noexcept { return library().find(name); }\n"
+           "inline const entry* find(const char* name, ::std::size_t size) noexcept { return library().find(name, size); }\n"
+           "\n" +
+           (p ? "// Every entry, in byte order of their names; how many there are.\n"
+              : "// Every entry, in the tree's order; how many there are.\n") +
+           "inline entries all() noexcept { return library().all(); }\n"
+           "inline ::std::size_t count() noexcept { return library().count(); }\n"
+           "\n"
+           "// Writes the bytes of `e` (one of all()'s entries itself, not a copy) into\n"
+           "// `buffer`, exactly e.size of them: false when `e` is no entry of this\n"
+           "// library or its stored bytes are damaged.\n"
+           "inline bool read(const entry& e, void* buffer) noexcept { return library().read(e, buffer); }\n"
+           "\n"
+           "// What a folder holds directly, in byte order (\"\" the root; \"lib\" and\n"
+           "// \"lib/\" are one folder); empty for any other path.\n"
+           "inline names list(::std::string_view folder) noexcept { return library().list(folder); }\n"
+           "inline names list(const char* folder) noexcept {\n"
+           "    return folder ? library().list(folder) : names(nullptr, 0);\n"
            "}\n"
+           "\n"
+           "// A file, a folder (the root always) or none; a file where a name is both.\n"
+           "inline ::nativegen::kind kind(::std::string_view path) noexcept { return library().kind(path); }\n"
            "\n"
            "}  // namespace " + ns + "\n";
 }
@@ -327,87 +214,46 @@ std::string StoredOf(std::string_view text) {
     return "{" + Quoted(text) + ", " + std::to_string(text.size()) + "}";
 }
 
-// A package's folders: every folder that holds a file at any depth (its
-// path without a closing "/"; "" the root, always there), and what it
-// holds directly, each list in byte order, folders with a "/" after their
-// name. `files` are a package's, by name.
-std::string FolderTables(const std::vector<Script>& files) {
-    std::map<std::string, std::set<std::string>> folders{{"", {}}};
+// The folders: every folder that holds an entry at any depth (its path
+// without a closing "/"; "" the root, always there) by path in byte
+// order, and what each holds directly, in byte order, folders with a "/"
+// after their name; the arrays kNames and kFolders, and their counts in
+// `names` and `folders`. A module name that is a folder's too is listed
+// twice, as itself and with its "/".
+std::string FolderTables(const std::vector<Script>& files, std::size_t* names, std::size_t* folders) {
+    std::map<std::string, std::set<std::string>> inside{{"", {}}};
     for (const Script& f : files) {
         for (std::size_t start = 0, slash; (slash = f.name.find('/', start)) != std::string::npos; start = slash + 1)
-            folders[f.name.substr(0, start == 0 ? 0 : start - 1)].insert(f.name.substr(start, slash + 1 - start));
+            inside[f.name.substr(0, start == 0 ? 0 : start - 1)].insert(f.name.substr(start, slash + 1 - start));
         std::size_t last = f.name.rfind('/');
-        folders[last == std::string::npos ? "" : f.name.substr(0, last)].insert(
+        inside[last == std::string::npos ? "" : f.name.substr(0, last)].insert(
             f.name.substr(last == std::string::npos ? 0 : last + 1));
     }
-    std::string names, table;
+    std::string text, table;
     std::size_t count = 0;
-    for (const auto& [path, inside] : folders) {
-        table += "    {" + StoredOf(path) + ", " + std::to_string(count) + ", " + std::to_string(inside.size()) + "},\n";
-        for (const std::string& name : inside) names += "    " + StoredOf(name) + ",\n";
-        count += inside.size();
+    for (const auto& [path, held] : inside) {
+        table += "    {" + StoredOf(path) + ", " + std::to_string(count) + ", " + std::to_string(held.size()) + "},\n";
+        for (const std::string& name : held) text += "    " + StoredOf(name) + ",\n";
+        count += held.size();
     }
-    /* no file: one placeholder, as no array may be empty */
-    if (count == 0) names += "    {\"\", 0},\n";
+    *names = count;
+    *folders = inside.size();
+    /* no entry: one placeholder, as no array may be empty */
+    if (count == 0) text += "    {\"\", 0},\n";
     return "// what each folder holds directly, folder after folder\n"
-           "constexpr detail::name kNames[" + std::to_string(count ? count : 1) + "] = {\n" + names + "};\n\n"
-           "struct listing {\n    detail::name path;\n    unsigned first, count;\n};\n\n"
-           "// by path\nconstexpr ::std::size_t kFolderCount = " + std::to_string(folders.size()) + ";\n"
-           "constexpr listing kFolders[" + std::to_string(folders.size()) + "] = {\n" + table + "};\n\n"
-           "// whether `a` sorts before the `size` bytes at `b`, byte by byte\n"
-           "bool before(const detail::name& a, const char* b, ::std::size_t size) noexcept {\n"
-           "    const ::std::size_t n = a.size < size ? a.size : size;\n"
-           "    const int order = n ? ::std::memcmp(a.text, b, n) : 0;\n"
-           "    return order < 0 || (order == 0 && a.size < size);\n"
-           "}\n\n";
+           "constexpr ::nativegen::detail::name kNames[" + std::to_string(count ? count : 1) + "] = {\n" + text +
+           "};\n\n// by path, in byte order\n"
+           "constexpr ::nativegen::detail::folder kFolders[" + std::to_string(inside.size()) + "] = {\n" + table +
+           "};\n\n";
 }
-
-// The name hash find() computes, eight bytes at a time: each
-// little-endian word mixed in by a multiply and a fold, the short last
-// word and the length closing it. kNameHash is the same in C++ for the
-// table, which compilers turn into one load per word.
-std::uint64_t NameHash(std::string_view name) {
-    const auto* p = reinterpret_cast<const unsigned char*>(name.data());
-    std::size_t n = name.size();
-    std::uint64_t h = 0x9e3779b97f4a7c15ull ^ n;
-    auto word = [](const unsigned char* q, std::size_t count) {
-        std::uint64_t w = 0;
-        for (std::size_t k = count; k > 0; --k) w = (w << 8) | q[k - 1];
-        return w;
-    };
-    for (; n >= 8; p += 8, n -= 8) {
-        h = (h ^ word(p, 8)) * 0xff51afd7ed558ccdull;
-        h ^= h >> 29;
-    }
-    h = (h ^ word(p, n)) * 0xc4ceb9fe1a85ec53ull;
-    return h ^ (h >> 32);
-}
-
-const char kNameHash[] =
-    "// the name's hash, as the front end computed it for kSlots\n"
-    "::std::uint64_t hash(const unsigned char* p, ::std::size_t n) noexcept {\n"
-    "    ::std::uint64_t h = 0x9e3779b97f4a7c15ull ^ n;\n"
-    "    for (; n >= 8; p += 8, n -= 8) {\n"
-    "        ::std::uint64_t w = static_cast<::std::uint64_t>(p[0]) | static_cast<::std::uint64_t>(p[1]) << 8 |\n"
-    "                            static_cast<::std::uint64_t>(p[2]) << 16 | static_cast<::std::uint64_t>(p[3]) << 24 |\n"
-    "                            static_cast<::std::uint64_t>(p[4]) << 32 | static_cast<::std::uint64_t>(p[5]) << 40 |\n"
-    "                            static_cast<::std::uint64_t>(p[6]) << 48 | static_cast<::std::uint64_t>(p[7]) << 56;\n"
-    "        h = (h ^ w) * 0xff51afd7ed558ccdull;\n"
-    "        h ^= h >> 29;\n"
-    "    }\n"
-    "    ::std::uint64_t w = 0;\n"
-    "    for (::std::size_t k = n; k > 0; --k) w = (w << 8) | p[k - 1];\n"
-    "    h = (h ^ w) * 0xc4ceb9fe1a85ec53ull;\n"
-    "    return h ^ (h >> 32);\n"
-    "}\n\n";
 
 // find()'s index: open addressing over a power of two of slots, at least
-// twice the entries, probed one after another from a name's hash. A slot
-// holds an entry's place plus one (0: empty), its name's length and the
-// hash's upper half. Invariant: among equal names only the first in the
-// entries' order is put in, so a lookup finds that one, and a probe
-// always meets an empty slot.
-std::string HashTable(const std::vector<Script>& scripts) {
+// twice the entries, probed one after another from a name's hash; its
+// array kSlots, and their count in `slotCount`. A slot holds an entry's
+// place plus one (0: empty), its name's length and the hash's upper half.
+// Invariant: among equal names only the first in the entries' order is
+// put in, so a lookup finds that one, and a probe always meets an empty slot.
+std::string HashTable(const std::vector<Script>& scripts, std::size_t* slotCount) {
     std::size_t count = 1;
     while (count < 2 * scripts.size()) count *= 2;
     struct Slot {
@@ -418,76 +264,50 @@ std::string HashTable(const std::vector<Script>& scripts) {
     for (std::size_t k = 0; k < scripts.size(); ++k) {
         const std::string& name = scripts[k].name;
         if (!placed.insert(name).second) continue;
-        std::uint64_t h = NameHash(name);
+        std::uint64_t h = nativegen::detail::hash(name.data(), name.size());
         std::size_t i = h & (count - 1);
         while (slots[i].place != 0) i = (i + 1) & (count - 1);
         slots[i] = {static_cast<std::uint32_t>(k + 1), static_cast<std::uint32_t>(name.size()),
                     static_cast<std::uint32_t>(h >> 32)};
     }
-    std::string out = "struct slot {\n    unsigned place, length, tag;\n};\n\n"
-                      "// find()'s index: places (plus one) by the names' hashes\n"
-                      "constexpr ::std::size_t kSlotCount = " + std::to_string(count) + ";\n"
-                      "constexpr slot kSlots[" + std::to_string(count) + "] = {";
+    *slotCount = count;
+    std::string out = "// find()'s index: places (plus one) by the names' hashes\n"
+                      "constexpr ::nativegen::detail::slot kSlots[" + std::to_string(count) + "] = {";
     for (std::size_t i = 0; i < count; ++i) {
         out += i % 8 ? " " : "\n    ";
         out += slots[i].place == 0 ? std::string("{},")
                                    : "{" + std::to_string(slots[i].place) + ", " + std::to_string(slots[i].length) +
                                          ", " + std::to_string(slots[i].tag) + "u},";
     }
-    return out + "\n};\n\n" + kNameHash;
+    return out + "\n};\n\n";
 }
 
 // A compressed library's frames: each entry's zstd frame in the blob and
 // its length, in the entries' order; null for one stored as it is.
 std::string FrameTable(const std::vector<Script>& scripts, const std::string& symbol) {
-    std::string out = "struct frame {\n    const char* data;\n    ::std::size_t size;\n};\n\n"
-                      "// in the tree's order, beside kEntries\nconstexpr frame kFrames[" +
+    std::string out = "// beside kEntries, one for one\n"
+                      "constexpr ::nativegen::detail::frame kFrames[" +
                       std::to_string(scripts.empty() ? 1 : scripts.size()) + "] = {\n";
     if (scripts.empty()) out += "    {nullptr, 0},\n";
     for (const Script& s : scripts)
         out += s.compressed ? "    {" + symbol + " + " + std::to_string(s.offset) + ", " + std::to_string(s.size) + "},\n"
                             : std::string("    {nullptr, 0},\n");
-    return out + "};\n\n"
-                 "// room for one decompression context, on the reader's stack (zstd 1.5\n"
-                 "// takes some 94 KiB), so that a thread of 128 KiB has room for it\n"
-                 "constexpr ::std::size_t kReadRoom = 100 * 1024;\n\n";
+    return out + "};\n\n";
 }
 
-// read(): the entry found by its place among kEntries (not compared as
-// pointers into some other array), then its bytes copied or its frame
-// decompressed with a context made in the caller's stack, whose checksum
-// zstd checks.
-std::string ReadFunction(bool compress) {
-    std::string out =
-        "bool read(const entry& e, void* buffer) noexcept {\n"
-        "    const ::std::uintptr_t at = reinterpret_cast<::std::uintptr_t>(&e);\n"
-        "    const ::std::uintptr_t first = reinterpret_cast<::std::uintptr_t>(kEntries);\n"
-        "    if (at < first || at >= first + kCount * sizeof(entry) || (at - first) % sizeof(entry) != 0)\n"
-        "        return false;\n";
-    if (compress)
-        out += "    const frame& f = kFrames[(at - first) / sizeof(entry)];\n"
-               "    if (f.data) {\n"
-               "        alignas(16) unsigned char room[kReadRoom];\n"
-               "        ZSTD_DCtx* context = ZSTD_initStaticDCtx(room, sizeof room);\n"
-               "        if (!context) return false;\n"
-               "        ::std::size_t n = ZSTD_decompressDCtx(context, buffer, e.size, f.data, f.size);\n"
-               "        return !ZSTD_isError(n) && n == e.size;\n"
-               "    }\n";
-    return out + "    if (e.size > 0) ::std::memcpy(buffer, e.data, e.size);\n"
-                 "    return true;\n"
-                 "}\n\n";
-}
-
-// The entries, their index and (Incbin) the blob, whose hash is `blobHash`.
+// The entries, their indexes and (Incbin) the blob, whose hash is
+// `blobHash`: constant-initialised data alone, one table object in the
+// library's namespace that <nativegen/library.h> reads.
 std::string TableSource(const Plan& plan, const std::vector<Script>& scripts, std::uint64_t blobSize,
                         const std::string& blobHash) {
     const std::string symbol = BlobSymbol(plan, scripts, blobSize);
     const std::string bound = std::to_string(blobSize + 1);
     const bool incbin = plan.format == DataFormat::Incbin;
     std::string out = Banner(plan, incbin ? "the entries, their index and their bytes" : "the entries and their index") +
-                      "#include <cstddef>\n#include <cstdint>\n#include <cstring>\n\n";
-    if (plan.compress)
-        out += "#define ZSTD_STATIC_LINKING_ONLY\n#include <zstd.h>\n\n";
+                      "#include <nativegen/library_table.h>\n";
+    // what decompresses: its address goes in the table
+    if (plan.compress) out += "#include <nativegen/library_zstd.h>\n";
+    out += "\n";
     /* the assembler defines the blob under its own name: no prefix is added, but Mach-O's own */
     if (incbin)
         out += IncbinBlock(plan, symbol, blobSize, blobHash) + "#if defined(__APPLE__) && defined(__MACH__)\n" +
@@ -497,11 +317,11 @@ std::string TableSource(const Plan& plan, const std::vector<Script>& scripts, st
         out += "extern \"C\" const char " + symbol + "[" + bound + "];\n\n";
 
     const std::string slots = std::to_string(scripts.empty() ? 1 : scripts.size());
-    // the header's declarations without its string_view forms
-    out += "namespace " + plan.nameSpace + " {\n\n" + SharedDeclarations(plan) + "namespace {\n\n";
-    out += "constexpr ::std::size_t kCount = " + std::to_string(scripts.size()) + ";\n\n";
-    out += "// in the tree's order\nconstexpr entry kEntries[" + slots + "] = {\n";
-    /* no script: one placeholder, as no array may be empty; kCount is 0 */
+    out += "namespace " + plan.nameSpace + " {\nnamespace detail {\n\n"
+           "extern const ::nativegen::detail::table table;\n\nnamespace {\n\n";
+    out += std::string(plan.package ? "// in byte order of their names\n" : "// in the tree's order\n") +
+           "constexpr ::nativegen::entry kEntries[" + slots + "] = {\n";
+    /* no entry: one placeholder, as no array may be empty; the count is 0 */
     if (scripts.empty()) out += "    {\"\", " + symbol + ", 0},\n";
     for (const Script& s : scripts) {
         out += "    {";
@@ -511,40 +331,15 @@ std::string TableSource(const Plan& plan, const std::vector<Script>& scripts, st
         else
             out += ", " + symbol + " + " + std::to_string(s.offset) + ", " + std::to_string(s.size) + "},\n";
     }
-    out += "};\n\n" + HashTable(scripts);
-    if (plan.package) out += FolderTables(scripts);
+    std::size_t slotCount = 0, names = 0, folders = 0;
+    out += "};\n\n" + HashTable(scripts, &slotCount) + FolderTables(scripts, &names, &folders);
     if (plan.compress) out += FrameTable(scripts, symbol);
     out += "}  // namespace\n\n";
-    out += "const entry* find(const char* name, ::std::size_t size) noexcept {\n"
-           "    const ::std::uint64_t h = hash(reinterpret_cast<const unsigned char*>(name), size);\n"
-           "    const ::std::uint32_t tag = static_cast<::std::uint32_t>(h >> 32);\n"
-           "    for (::std::size_t i = h & (kSlotCount - 1);; i = (i + 1) & (kSlotCount - 1)) {\n"
-           "        const slot& s = kSlots[i];\n"
-           "        if (s.place == 0) return nullptr;\n"
-           "        const entry& e = kEntries[s.place - 1];\n"
-           "        if (s.tag == tag && s.length == size && (size == 0 || ::std::memcmp(e.name, name, size) == 0))\n"
-           "            return &e;\n"
-           "    }\n"
-           "}\n\n"
-           "entries all() noexcept { return entries(kEntries, kCount); }\n\n"
-           "::std::size_t count() noexcept { return kCount; }\n\n" +
-           ReadFunction(plan.compress);
-    if (plan.package)
-        out += "detail::folder detail::list(const char* path, ::std::size_t size) noexcept {\n"
-               "    if (size > 0 && path[size - 1] == '/') --size;\n"
-               "    ::std::size_t low = 0, high = kFolderCount;\n"
-               "    while (low < high) {\n"
-               "        ::std::size_t mid = low + (high - low) / 2;\n"
-               "        if (before(kFolders[mid].path, path, size))\n"
-               "            low = mid + 1;\n"
-               "        else\n"
-               "            high = mid;\n"
-               "    }\n"
-               "    if (low < kFolderCount && kFolders[low].path.size == size && !before(kFolders[low].path, path, size))\n"
-               "        return {kNames + kFolders[low].first, kFolders[low].count};\n"
-               "    return {kNames, 0};\n"
-               "}\n\n";
-    out += "}  // namespace " + plan.nameSpace + "\n";
+    out += "constexpr ::nativegen::detail::table table = {\n"
+           "    kEntries, " + std::to_string(scripts.size()) + ", kSlots, " + std::to_string(slotCount) +
+           ", kFolders, " + std::to_string(folders) + ", kNames, " + std::to_string(names) + ",\n" +
+           (plan.compress ? "    kFrames, &::nativegen::detail::zstd_read,\n" : "    nullptr, nullptr,\n") + "};\n\n";
+    out += "}  // namespace detail\n}  // namespace " + plan.nameSpace + "\n";
     return out;
 }
 

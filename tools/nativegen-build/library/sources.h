@@ -1,19 +1,24 @@
-// Writes the sources of a script library: one tree of scripts as an
-// OBJECT library that a program reaches through a small header of its own.
+// Writes the sources of a library: one tree of scripts, or a package's
+// files, as sources (an OBJECT library's) that a program reaches through
+// a small header of its own and <nativegen/library.h>.
 //
-// The build front end walks the tree, concatenates every script's bytes
-// into one blob (in the tree's order, the generator's header's) and hands over each script's
-// module name and where its bytes lie in the blob. From that come:
+// The build front end walks the tree, concatenates every entry's bytes
+// into one blob (scripts in the tree's order, the generator's header's; a
+// package's files in byte order of their names) and hands over each
+// entry's name and where its bytes lie in the blob. From that come:
 //
-//   NAME.h          the consumer header: entry, find(), all(), count() in
-//                   the library's namespace. It holds no script name, so
-//                   it never changes when the scripts do and nothing that
-//                   includes it compiles again.
-//   NAME.table.cpp  the entries in the tree's order and an index by
-//                   name, constant-initialised; names are string
-//                   literals, never identifiers. (Incbin) With them the
-//                   blob, NAME.<hash>.bin beside it (named by its
-//                   content), taken in by the assembler's .incbin.
+//   NAME.h          the consumer header: the library as a
+//                   nativegen::library value, and entry, find(), all(),
+//                   count(), read(), list(), kind() in the library's
+//                   namespace. It holds no entry's name, so it never
+//                   changes when the files do and nothing that includes it
+//                   compiles again.
+//   NAME.table.cpp  constant-initialised data alone: the entries, an index
+//                   by name and one by folder, in one
+//                   nativegen::detail::table (<nativegen/library_table.h>);
+//                   names are string literals, never identifiers. (Incbin)
+//                   With them the blob, NAME.<hash>.bin beside it (named by
+//                   its content), taken in by the assembler's .incbin.
 //   NAME.data.c     (Msvc) the blob as string literals, in pieces that
 //                   every compiler of that dialect takes.
 //
@@ -56,7 +61,7 @@ struct Plan {
     DataFormat format;
     std::string blobPath;   // Incbin: the blob's absolute path, as .incbin names it (UTF-8): its
                             // folder, then BlobFileName
-    bool package = false;   // a package: names are paths (UTF-8), and the header has list()
+    bool package = false;   // a package: names are paths (UTF-8), entries in byte order of them
     bool compress = false;  // entries may be zstd frames: read() decompresses, data is null for those
 };
 

@@ -50,7 +50,7 @@ struct Request {
     DataFormat format;
     std::filesystem::path folder;
     std::string blobFolder;
-    bool package = false;  // names are paths, and the header has list()
+    bool package = false;  // names are paths, entries in byte order of them
     int compress = 0;      // the zstd level each entry is compressed with; 0: none (compress.h)
 };
 
