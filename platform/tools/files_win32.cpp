@@ -98,6 +98,7 @@ namespace {
 // `path` as the system's wide functions take it at any length: absolute,
 // backslashes, behind "\\?\" (a share's behind "\\?\UNC\").
 std::wstring LongPath(const std::filesystem::path& path) {
+    if (path.native().rfind(L"\\\\?\\", 0) == 0) return path.native();  // already so
     std::error_code error;
     std::wstring text = std::filesystem::absolute(path, error).lexically_normal().wstring();
     if (error) text = path.wstring();
