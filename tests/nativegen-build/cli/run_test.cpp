@@ -33,12 +33,9 @@ constexpr bool kSanitized = true;
 constexpr bool kSanitized = false;
 #endif
 
-std::string Utf8(const fs::path& path) {
-    std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
+using platform::Utf8;
 
-fs::path FromUtf8(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())); }
+fs::path FromUtf8(const std::string& text) { return platform::FsPath(text); }
 
 class FrontEndTest : public testing::Test {
 protected:
