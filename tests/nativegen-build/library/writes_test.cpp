@@ -145,7 +145,9 @@ TEST(LibraryFilesTest, EntriesFromFilesAreReadWholeOrTheStepFails) {
     fs::path whole = dir.MakeDir("whole");
     library::Request request{"app", "app", library::DataFormat::Incbin, whole, whole.generic_string()};
     ASSERT_TRUE(library::WriteLibrary(request, entries, &failure)) << failure.path << ": " << failure.why;
-    EXPECT_EQ(Linked(whole, dir.path() / "build"), "one=first;held=bytes;two=" + std::string(100000, 'z') + ";");
+    if (!kWindowsBuild) {  // a consumer is compiled where the tests run: Linux
+        EXPECT_EQ(Linked(whole, dir.path() / "build"), "one=first;held=bytes;two=" + std::string(100000, 'z') + ";");
+    }
 
     std::vector<Entry> missing = {{"one", one, {}}, {"gone", dir.path() / "in" / "gone.txt", {}}};
     request.folder = dir.MakeDir("out");
