@@ -71,8 +71,9 @@ bool PlacedFile::Commit(std::string* why, bool* changed) {
         *why = "cannot be written: it was never opened";
         return false;
     }
-    bool written = !std::ferror(stream_) && system::Settle(stream_, target_, why);
-    if (std::ferror(stream_) && why->empty()) *why = "cannot be written (a full disk?)";
+    bool written = !std::ferror(stream_);
+    if (!written) *why = "cannot be written (a full disk?): fwrite failed";
+    written = written && system::Settle(stream_, target_, why);
     bool closed = std::fclose(stream_) == 0;
     stream_ = nullptr;
     if (written && !closed) *why = "cannot be written: close failed (a full disk?)";

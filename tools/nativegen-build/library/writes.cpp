@@ -232,8 +232,8 @@ bool FinishStreamed(const Request& request, const std::vector<Script>& scripts, 
         });
         writer.End(&text);
         file.Append(text);
-        failure->why = "the blob could not be read again";
         bool differs = false;
+        if (!read) failure->why = "the blob could not be read again";  // the new file goes with `file`
         if (!read || !file.Commit(&failure->why, &differs)) return false;
         if (changed && differs) *changed = true;
     }
