@@ -87,6 +87,13 @@ TextValue FormatByteList(TextValue& path);
 // written; 0 when it is to be left alone or nothing can be written there.
 std::int32_t BeginHeader(TextValue name = "native.h", bool onlyIfChanged = false);
 
+// Where the header's pieces go, when a program puts the header in place
+// itself: each flushed piece of OutputText is handed to `sink` with
+// `context`, in order, and no pending file is begun. Null (the default):
+// BeginHeader's pending file. The bytes are the same either way.
+using HeaderSink = void (*)(void* context, const char* bytes, std::size_t size);
+void SendHeaderTo(HeaderSink sink, void* context);
+
 // Room for `extra` more bytes at the end of OutputText; answers where they go.
 char* ReserveOutput(std::size_t extra);
 

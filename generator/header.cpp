@@ -24,6 +24,10 @@ constexpr std::size_t kFlushSize = 256 * 1024;
 
 PendingFile header;
 
+// Where the pieces go instead of `header`, when set (SendHeaderTo).
+HeaderSink sink = nullptr;
+void* sinkContext = nullptr;
+
 // The length of OutputText, kept beside it so appends need not measure it.
 std::size_t OutputLength() { return OutputText ? outputLength : 0; }
 
@@ -58,8 +62,19 @@ void AppendOutput(std::initializer_list<TextValue> parts) {
     CommitOutput(total);
 }
 
+void SendHeaderTo(HeaderSink to, void* context) {
+    sink = to;
+    sinkContext = context;
+}
+
 void FlushOutput(bool all) {
     if (OutputLength() == 0 || (!all && outputLength < kFlushSize)) return;
+    if (sink) {
+        sink(sinkContext, OutputText, outputLength);
+        outputLength = 0;
+        const_cast<char*>(OutputText)[0] = '\0';
+        return;
+    }
     /* written in place? then nothing of it before the end, so a run that
        fails leaves the target as it was */
     if (!all && header.inPlace) return;

@@ -3,10 +3,15 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstring>
+
+#include "platform/tools/files_system.h"
 
 namespace platform {
 
@@ -69,5 +74,147 @@ std::FILE* OpenRegularForRead(const std::filesystem::path& path) {
     if (!stream) close(fd);
     return stream;
 }
+
+std::string Utf8(const std::filesystem::path& path) { return path.native(); }
+
+std::filesystem::path FsPath(std::string_view utf8) { return std::filesystem::path(std::string(utf8)); }
+
+namespace {
+
+// `call` failed on `path`, as a reason: the call, then the system's word.
+std::string Failed(const char* call, int error) { return std::string(call) + ": " + std::strerror(error); }
+
+// The new files an interruption removes. Invariant: a slot whose `held` is
+// set holds the absolute name of a file of this process, written before
+// `held` was set and left alone until it is cleared; the handler reads
+// nothing else. The name is held whole, so no length is refused.
+struct Watched {
+    std::atomic<bool> held{false};
+    std::string name;  // its c_str() is read by the handler while `held`
+};
+constexpr int kWatched = 8;
+Watched watched[kWatched];
+struct sigaction before[3];  // what each signal did before: run after the removal
+constexpr int kSignals[3] = {SIGINT, SIGTERM, SIGHUP};
+
+// Removes every watched file, then lets the signal go on as it would have:
+// to the handler that was there before, or its default course.
+void OnSignal(int signal) {
+    int saved = errno;
+    for (Watched& file : watched)
+        if (file.held.load()) unlink(file.name.c_str());
+    for (int i = 0; i < 3; ++i) {
+        if (kSignals[i] != signal) continue;
+        if (before[i].sa_handler != SIG_DFL && before[i].sa_handler != SIG_IGN && !(before[i].sa_flags & SA_SIGINFO)) {
+            before[i].sa_handler(signal);
+        } else {
+            struct sigaction fallback {};
+            fallback.sa_handler = SIG_DFL;
+            sigemptyset(&fallback.sa_mask);
+            sigaction(signal, &fallback, nullptr);
+            raise(signal);
+        }
+    }
+    errno = saved;
+}
+
+// Puts OnSignal on the three signals, once; one the process was started
+// ignoring stays ignored.
+void Hook() {
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    for (int signal : kSignals) sigaddset(&action.sa_mask, signal);  // one handler run at a time
+    for (int i = 0; i < 3; ++i)
+        if (sigaction(kSignals[i], nullptr, &before[i]) == 0 && before[i].sa_handler != SIG_IGN)
+            sigaction(kSignals[i], &action, nullptr);
+}
+
+}  // namespace
+
+int WatchNewFile(const std::filesystem::path& path) {
+    static const bool hooked = (Hook(), true);
+    (void)hooked;
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    if (error) return -1;
+    for (int i = 0; i < kWatched; ++i) {
+        if (watched[i].held.load()) continue;
+        watched[i].name = absolute.native();
+        watched[i].held.store(true);
+        return i;
+    }
+    return -1;
+}
+
+void UnwatchNewFile(int place) {
+    if (place >= 0 && place < kWatched) watched[place].held.store(false);
+}
+
+bool MoveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to, std::string* why) {
+    if (rename(from.c_str(), to.c_str()) == 0) return true;
+    *why = "cannot be written: " + Failed("rename", errno);
+    return false;
+}
+
+bool RemoveFile(const std::filesystem::path& path) { return unlink(path.c_str()) == 0 || errno == ENOENT; }
+
+namespace system {
+
+unsigned long ProcessNumber() { return static_cast<unsigned long>(getpid()); }
+
+std::filesystem::path FollowLinks(const std::filesystem::path& target) {
+    std::filesystem::path at = target;
+    for (int hops = 0; hops < 40; ++hops) {  // as many as the system itself follows
+        std::error_code error;
+        std::filesystem::path next = std::filesystem::read_symlink(at, error);
+        if (error) return at;
+        at = next.is_absolute() ? next : at.parent_path() / next;
+    }
+    return at;
+}
+
+bool Replaceable(const std::filesystem::path& target, std::string* why) {
+    struct stat info;
+    if (lstat(target.c_str(), &info) != 0) {
+        if (errno == ENOENT) return true;
+        *why = "cannot be written: " + Failed("lstat", errno);
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        *why = "cannot be written: no regular file";
+        return false;
+    }
+    // read-only by its bits (which the superuser's access() would pass over), or closed to this user
+    if ((info.st_mode & 0222) == 0) {
+        *why = "cannot be written: read-only";
+        return false;
+    }
+    if (access(target.c_str(), W_OK) != 0) {
+        *why = "cannot be written: " + Failed("access", errno);
+        return false;
+    }
+    return true;
+}
+
+bool Settle(std::FILE* stream, const std::filesystem::path& like, std::string* why) {
+    int fd = fileno(stream);
+    if (std::fflush(stream) != 0) {
+        *why = "cannot be written (a full disk?): " + Failed("write", errno);
+        return false;
+    }
+    struct stat info;
+    if (stat(like.c_str(), &info) == 0 && fchmod(fd, info.st_mode & 07777) != 0) {
+        *why = "cannot be written: " + Failed("fchmod", errno);
+        return false;
+    }
+    if (fsync(fd) != 0 && errno != EINVAL) {
+        *why = "cannot be written (a full disk?): " + Failed("fsync", errno);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace system
 
 }  // namespace platform

@@ -11,7 +11,66 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <atomic>
+
+#include "platform/tools/files_system.h"
+
 namespace platform {
+namespace {
+
+// UTF-16 as UTF-8 by Utf8's rule (files.h).
+std::string Utf8Of(const wchar_t* text) {
+    std::string out;
+    for (const wchar_t* p = text; *p; ++p) {
+        std::uint32_t c = static_cast<std::uint16_t>(*p);
+        std::uint32_t next = static_cast<std::uint16_t>(p[1]);
+        if (c >= 0xD800 && c < 0xDC00 && next >= 0xDC00 && next < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (next - 0xDC00);
+            ++p;
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string Utf8(const std::filesystem::path& path) { return Utf8Of(path.c_str()); }
+
+std::filesystem::path FsPath(std::string_view utf8) {
+    std::wstring out;
+    for (std::size_t i = 0; i < utf8.size();) {
+        auto byte = [&](std::size_t k) { return static_cast<std::uint32_t>(static_cast<unsigned char>(utf8[i + k])); };
+        std::uint32_t c = byte(0);
+        std::size_t n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        if (i + n > utf8.size()) n = 1;  // cut short: the byte as it is
+        if (n == 2) c = ((c & 0x1F) << 6) | (byte(1) & 0x3F);
+        if (n == 3) c = ((c & 0x0F) << 12) | ((byte(1) & 0x3F) << 6) | (byte(2) & 0x3F);
+        if (n == 4) c = ((c & 0x07) << 18) | ((byte(1) & 0x3F) << 12) | ((byte(2) & 0x3F) << 6) | (byte(3) & 0x3F);
+        if (c >= 0x10000) {  // a pair; a lone surrogate's three bytes give it back alone
+            out += static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
+            out += static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            out += static_cast<wchar_t>(c);
+        }
+        i += n;
+    }
+    return std::filesystem::path(out);
+}
 
 std::vector<std::filesystem::path> ToolArguments(int, char**) {
     std::vector<std::filesystem::path> arguments;
@@ -39,6 +98,7 @@ namespace {
 // `path` as the system's wide functions take it at any length: absolute,
 // backslashes, behind "\\?\" (a share's behind "\\?\UNC\").
 std::wstring LongPath(const std::filesystem::path& path) {
+    if (path.native().rfind(L"\\\\?\\", 0) == 0) return path.native();  // already so
     std::error_code error;
     std::wstring text = std::filesystem::absolute(path, error).lexically_normal().wstring();
     if (error) text = path.wstring();
@@ -47,36 +107,6 @@ std::wstring LongPath(const std::filesystem::path& path) {
     if (text.rfind(L"\\\\?\\", 0) == 0) return text;
     if (text.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + text.substr(2);
     return L"\\\\?\\" + text;
-}
-
-// UTF-16 as UTF-8; a lone surrogate as its own three bytes, which no valid
-// UTF-8 holds.
-std::string Utf8Of(const wchar_t* text) {
-    std::string out;
-    for (const wchar_t* p = text; *p; ++p) {
-        std::uint32_t c = static_cast<std::uint16_t>(*p);
-        std::uint32_t next = static_cast<std::uint16_t>(p[1]);
-        if (c >= 0xD800 && c < 0xDC00 && next >= 0xDC00 && next < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (next - 0xDC00);
-            ++p;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
 }
 
 // Opens `path` with `access`, links followed, a folder too; INVALID_HANDLE_VALUE when it cannot.
@@ -144,5 +174,115 @@ std::FILE* OpenRegularForRead(const std::filesystem::path& path) {
     if (!stream) _close(fd);
     return stream;
 }
+
+namespace {
+
+// The new files an interruption removes. Invariant: a slot whose `held` is
+// set holds the "\\?\" name of a file of this process, written before
+// `held` was set and left alone until it is cleared; the handler reads
+// nothing else. Names of any length.
+struct Watched {
+    std::atomic<bool> held{false};
+    std::wstring name;
+};
+constexpr int kWatched = 8;
+Watched watched[kWatched];
+
+// Runs on a thread of its own: removes every watched file (an open one
+// goes when its last handle does), then lets the next handler (the
+// runtime's, or the system's) end the process.
+BOOL WINAPI OnConsoleEvent(DWORD) {
+    for (Watched& file : watched)
+        if (file.held.load()) DeleteFileW(file.name.c_str());
+    return FALSE;
+}
+
+// `call` failed, as a reason: the call and the system's error number.
+std::string Failed(const char* call) { return std::string(call) + ": error " + std::to_string(GetLastError()); }
+
+}  // namespace
+
+int WatchNewFile(const std::filesystem::path& path) {
+    static const bool hooked = (SetConsoleCtrlHandler(OnConsoleEvent, TRUE), true);
+    (void)hooked;
+    for (int i = 0; i < kWatched; ++i) {
+        if (watched[i].held.load()) continue;
+        watched[i].name = LongPath(path);
+        watched[i].held.store(true);
+        return i;
+    }
+    return -1;
+}
+
+void UnwatchNewFile(int place) {
+    if (place >= 0 && place < kWatched) watched[place].held.store(false);
+}
+
+bool MoveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to, std::string* why) {
+    const std::wstring source = LongPath(from), target = LongPath(to);
+    // a scanner or an indexer holding the target refuses the move for a moment
+    for (int tries = 0; tries < 50; ++tries) {
+        if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+        DWORD error = GetLastError();
+        if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) break;
+        Sleep(20);
+    }
+    *why = "cannot be written: " + Failed("MoveFileExW");
+    return false;
+}
+
+bool RemoveFile(const std::filesystem::path& path) {
+    if (DeleteFileW(LongPath(path).c_str())) return true;
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+namespace system {
+
+unsigned long ProcessNumber() { return GetCurrentProcessId(); }
+
+std::filesystem::path FollowLinks(const std::filesystem::path& target) {
+    DWORD attributes = GetFileAttributesW(LongPath(target).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return target;
+    HANDLE file = OpenPath(target, FILE_READ_ATTRIBUTES);
+    if (file == INVALID_HANDLE_VALUE) return target;
+    std::wstring final(32768, L'\0');
+    DWORD n = GetFinalPathNameByHandleW(file, final.data(), static_cast<DWORD>(final.size()), FILE_NAME_NORMALIZED);
+    CloseHandle(file);
+    if (n == 0 || n >= final.size()) return target;
+    final.resize(n);
+    return std::filesystem::path(final);
+}
+
+bool Replaceable(const std::filesystem::path& target, std::string* why) {
+    DWORD attributes = GetFileAttributesW(LongPath(target).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND) return true;
+        *why = "cannot be written: " + Failed("GetFileAttributesW");
+        return false;
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        *why = "cannot be written: no regular file";
+        return false;
+    }
+    if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) {
+        *why = "cannot be written: read-only, hidden or system";
+        return false;
+    }
+    return true;
+}
+
+bool Settle(std::FILE* stream, const std::filesystem::path&, std::string* why) {
+    // Windows keeps no permission bits a new file would lack
+    HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    if (std::fflush(stream) != 0 || !FlushFileBuffers(file)) {
+        *why = "cannot be written (a full disk?): " + Failed("FlushFileBuffers");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace system
 
 }  // namespace platform

@@ -18,8 +18,7 @@ namespace fs = std::filesystem;
 namespace {
 
 int Fail(const fs::path& file, const std::string& why) {
-    std::u8string name = file.u8string();
-    std::fprintf(stderr, "nativegen-identifiers: %s: %s\n", reinterpret_cast<const char*>(name.c_str()), why.c_str());
+    std::fprintf(stderr, "nativegen-identifiers: %s: %s\n", platform::Utf8(file).c_str(), why.c_str());
     return 1;
 }
 

@@ -18,6 +18,22 @@ using library::Script;
 
 using test::DecodeLiteral;
 
+// Every source of the library over the whole blob, as a run writes them:
+// the header and the table, then (Msvc) the data the writer makes.
+std::vector<library::File> Sources(const Plan& plan, const std::vector<Script>& scripts, std::string_view blob) {
+    library::BlobHash hash(blob.size());
+    hash.Add(blob);
+    std::vector<library::File> files = library::StreamedSources(plan, scripts, blob.size(), hash.Hex());
+    if (plan.format != DataFormat::Msvc) return files;
+    library::MsvcWriter writer(plan, library::BlobSymbol(plan, scripts, blob.size()), blob.size());
+    std::string data;
+    writer.Begin(hash.Hex(), &data);
+    writer.Add(blob, &data);
+    writer.End(&data);
+    files.push_back({plan.name + ".data.c", std::move(data)});
+    return files;
+}
+
 }  // namespace
 
 TEST(LibraryTest, NamespacesThatCompileAreTakenAndNoOther) {
@@ -66,9 +82,9 @@ TEST(LibraryTest, EachFileChangesExactlyWithWhatItHolds) {
     };
     for (DataFormat format : {DataFormat::Incbin, DataFormat::Msvc}) {
         Plan plan{"app", "app", format, "/b/app.bin"};
-        const auto before = library::Sources(plan, base, "xyz");
+        const auto before = Sources(plan, base, "xyz");
         for (const auto& c : cases) {
-            const auto after = library::Sources(plan, c.scripts, c.blob);
+            const auto after = Sources(plan, c.scripts, c.blob);
             EXPECT_EQ(after[0].content, before[0].content) << c.change;
             if (format == DataFormat::Incbin) {
                 ASSERT_EQ(after.size(), 2u);
@@ -89,7 +105,7 @@ TEST(LibraryTest, LiteralDataKeepsTheLimitsAndHoldsTheBlob) {
     for (std::size_t size : {std::size_t{0}, std::size_t{1}, row - 1, row, row + 1, 3 * row + 4000}) {
         std::string blob = std::string("?\?=\"\\\n").substr(0, size);  // no trigraph may form
         for (std::size_t i = blob.size(); i < size; ++i) blob += static_cast<char>((i * 7 + i / 251) & 0xff);
-        std::string data = library::Sources({"d", "d", DataFormat::Msvc, ""}, {{"x", 0, size}}, blob)[2].content;
+        std::string data = Sources({"d", "d", DataFormat::Msvc, ""}, {{"x", 0, size}}, blob)[2].content;
         std::string decoded, concatenation;
         std::size_t rows = 0;
         for (std::size_t at = 0, end; at < data.size(); at = end + 1) {
@@ -132,7 +148,7 @@ TEST(LibraryTest, TheBlobsPathReachesTheAssemblerWhole) {
         {"/caf\xc3\xa9/?\?=/x.bin", "\"/caf\xc3\xa9/?\?=/x.bin\""},
     };
     for (const auto& row : rows) {
-        std::string data = library::Sources({"d", "d", DataFormat::Incbin, row.path}, {{"x", 0, 1}}, "x")[1].content;
+        std::string data = Sources({"d", "d", DataFormat::Incbin, row.path}, {{"x", 0, 1}}, "x")[1].content;
         std::string assembler;  // the asm text: every literal piece decoded
         for (std::size_t at = 0, end; at < data.size(); at = end + 1) {
             end = data.find('\n', at);

@@ -1,12 +1,16 @@
-// A library's writes hold together whenever a run stops: after each write
-// of a run from one library to the next, the files on disk either link to
-// exactly one run's entries, or do not link at all.
+// A library's writes hold together whenever a run stops: the real front
+// end is run with its Nth rename or write failing, or interrupted or
+// killed there, for every N until a run goes through; after each, a
+// consumer compiled against whatever stands in the output folder prints
+// the old run's entries or the new one's, or fails to link; never a mix,
+// never wrong bytes.
 #include "tools/nativegen-build/library/writes.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <map>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -18,100 +22,115 @@ namespace {
 
 using library::Entry;
 
-// A library's content: module name -> bytes, in order.
-using Content = std::vector<std::pair<std::string, std::string>>;
-
-std::vector<Entry> Entries(const Content& content) {
-    std::vector<Entry> entries;
-    for (const auto& [name, bytes] : content) entries.push_back({name, {}, bytes});
-    return entries;
+constexpr const char* kConsumer = R"(#include <cstdio>
+#include "app.h"
+int main() {
+    for (const app::entry& e : app::all()) std::printf("%s=%.*s;", e.name, static_cast<int>(e.size), e.data);
 }
+)";
 
-// The first match of `pattern`'s group 1 in `text`; empty when none.
-std::string Find(const std::string& text, const std::string& pattern) {
-    std::smatch match;
-    return std::regex_search(text, match, std::regex(pattern)) ? match[1].str() : std::string();
-}
+// Runs `command` through the shell; true when it exits 0.
+bool Shell(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
 
-// What the files in `folder` give a program that links them: the entries
-// read back from the blob the table names, through its places; "no link"
-// when the symbol the entries use is not the one the assembler defines;
-// "broken: ..." when the table names a blob that is not there or not the
-// one it was written for.
-std::string Linked(const fs::path& folder) {
-    const std::string table = ReadAll(folder / "app.table.cpp"), &data = table;
-    const std::string wanted = Find(table, "const char (nativegen_blob_\\w+)\\[");
-    const std::string defined = Find(data, "\\.globl (nativegen_blob_\\w+)");
-    if (wanted.empty() || defined.empty()) return "broken: no symbol";
-    if (wanted != defined) return "no link";
-    const fs::path blobPath = Find(data, "\\.incbin \\\\\"([^\\\\]+)\\\\\"");
-    if (!fs::exists(blobPath)) return "broken: " + blobPath.string() + " is not there";
-    const std::string blob = ReadAll(blobPath);
-    if (Find(data, "hash ([0-9a-f]+)") != library::Hash(blob)) return "broken: the blob is another's";
-    std::string entries;
-    std::regex row("\\{\"([^\"]*)\", nativegen_blob_\\w+ \\+ (\\d+), (\\d+)\\}");
-    for (std::sregex_iterator it(table.begin(), table.end(), row), end; it != end; ++it) {
-        std::size_t at = std::stoul((*it)[2]), size = std::stoul((*it)[3]);
-        if (at + size > blob.size()) return "broken: an entry beyond the blob";
-        entries += (*it)[1].str() + "=" + blob.substr(at, size) + ";";
+// A path quoted for the shell.
+std::string Quoted(const fs::path& path) { return "'" + path.string() + "'"; }
+
+// What the library "app" standing in `folder` gives a program compiled
+// and linked against it, run: its entries as "name=bytes;" in order; "no
+// link" when its sources compile but do not link together; "broken: ..."
+// otherwise. `work` is a folder of the caller's for the build.
+std::string Linked(const fs::path& folder, const fs::path& work) {
+    fs::create_directories(work);
+    std::ofstream(work / "consumer.cpp") << kConsumer;
+    std::string objects;
+    const std::string include = " -I" + Quoted(folder) + " ";
+    if (!Shell("c++ -std=c++17 -c" + include + Quoted(work / "consumer.cpp") + " -o " + Quoted(work / "consumer.o")))
+        return "broken: the header does not compile";
+    for (const char* source : {"app.table.cpp", "app.data.c"}) {
+        if (!fs::exists(folder / source)) continue;
+        fs::path object = work / (std::string(source) + ".o");
+        std::string compiler = std::string(source).ends_with(".c") ? "cc -c" : "c++ -std=c++17 -c";
+        if (!Shell("cd " + Quoted(folder) + " && " + compiler + include + source + " -o " + Quoted(object)))
+            return std::string("broken: ") + source + " does not compile";
+        objects += " " + Quoted(object);
     }
-    return entries;
+    fs::path program = work / "consumer";
+    if (!Shell("c++ " + Quoted(work / "consumer.o") + objects + " -o " + Quoted(program))) return "no link";
+    std::string printed = (work / "printed").string();
+    if (std::system((Quoted(program) + " > " + Quoted(printed)).c_str()) != 0) return "broken: the consumer failed";
+    return ReadAll(printed);
 }
 
-std::string Expected(const Content& content) {
-    std::string entries;
-    for (const auto& [name, bytes] : content) entries += name + "=" + bytes + ";";
-    return entries;
+// Everything in `folder`, names and bytes, as one text: the same text for
+// the same library.
+std::string Snapshot(const fs::path& folder) {
+    std::string all;
+    for (const std::string& name : Listing(folder)) all += name + '\0' + ReadAll(folder / name) + '\0';
+    return all;
 }
 
-// Writes `content` as the library "app" into `folder`, whole.
-void WriteWhole(const fs::path& folder, const Content& content) {
-    std::vector<Entry> entries = Entries(content);
-    frontend::Failure failure;
-    library::Request request{"app", "app", library::DataFormat::Incbin, folder, folder.generic_string()};
-    ASSERT_TRUE(library::WriteLibrary(request, entries, &failure)) << failure.path << ": " << failure.why;
+// Writes the scripts `content` (name -> bytes) as the tree `root`, afresh.
+void PlantTree(const fs::path& root, const std::vector<std::pair<std::string, std::string>>& content) {
+    fs::remove_all(root);
+    fs::create_directories(root);
+    for (const auto& [name, bytes] : content) std::ofstream(root / (name + ".js"), std::ios::binary) << bytes;
 }
 
 TEST(LibraryFilesTest, EveryStopLeavesOneRunsEntriesOrNoLink) {
-    const Content before = {{"a", "alpha"}, {"b", "beta"}};
+    if (kWindowsBuild || !Shell("strace -V")) GTEST_SKIP() << "strace drives the faults: Linux, with strace";
+    const std::vector<std::pair<std::string, std::string>> before = {{"a", "alpha"}, {"b", "beta"}},
+                                                           after = {{"a", "alphabet"}, {"c", "gamma"}, {"b", "bet"}};
+    const std::string old = "a=alpha;b=beta;", fresh = "a=alphabet;b=bet;c=gamma;";
     const struct {
-        const char* change;
-        Content after;
-    } rows[] = {
-        {"a byte, the same places", {{"a", "alphA"}, {"b", "beta"}}},
-        {"a size", {{"a", "alphabet"}, {"b", "beta"}}},
-        {"two sizes, the same total", {{"a", "alphax"}, {"b", "eta"}}},
-        {"a name", {{"a", "alpha"}, {"c", "beta"}}},
-        {"an entry fewer", {{"a", "alpha"}}},
-        {"nothing", before},
+        const char* fault;  // strace's injection, its count to come
+        bool leavesNothing; // the run's new files are gone after it
+    } faults[] = {
+        {"inject=rename:error=EIO:when=", true},
+        {"inject=write:error=ENOSPC:when=", true},
+        {"inject=rename:signal=TERM:when=", true},
+        {"inject=write:signal=TERM:when=", true},
+        {"inject=rename:signal=KILL:when=", false},
+        {"inject=unlink:error=EIO:when=", false},  // the failing removal may be of its own new file
     };
-    for (const auto& row : rows) {
-        for (std::size_t stop = 0;; ++stop) {
-            TempDir dir;
-            WriteWhole(dir.path(), before);
-            // a blob cut from outside is put in place again, not trusted by its name
-            for (const std::string& name : dir.Names())
-                if (name.ends_with(".bin")) fs::resize_file(dir.path() / name, 1);
-            WriteWhole(dir.path(), before);
-            ASSERT_EQ(Linked(dir.path()), Expected(before)) << row.change;
-            std::vector<library::Script> scripts;
-            std::string blob;
-            for (const auto& [name, bytes] : row.after) scripts.push_back({name, blob.size(), bytes.size()}), blob += bytes;
-            frontend::Failure failure;
-            library::Request request{"app", "app", library::DataFormat::Incbin, dir.path(),
-                                     dir.path().generic_string()};
-            auto writes = library::Writes(request, scripts, blob, library::Present(dir.path()));
-            ASSERT_TRUE(library::Perform(writes, stop, &failure)) << failure.path << ": " << failure.why;
-            std::string linked = Linked(dir.path());
-            EXPECT_TRUE(linked == Expected(before) || linked == Expected(row.after) || linked == "no link")
-                << row.change << ", stopped after " << stop << " of " << writes.size() << " writes: " << linked;
-            if (stop < writes.size()) continue;
-            // the whole run: the new entries, and one blob beside the sources
-            EXPECT_EQ(linked, Expected(row.after)) << row.change;
-            std::size_t blobs = 0;
-            for (const std::string& name : dir.Names()) blobs += name.size() > 4 && name.ends_with(".bin");
-            EXPECT_EQ(blobs, 1u) << row.change;
-            break;
+    TempDir dir;
+    std::map<std::string, std::string> seen;  // a folder's Snapshot -> what it links to
+    for (const char* format : {"incbin", "msvc"}) {
+        for (const auto& row : faults) {
+            for (int n = 1;; ++n) {
+                ASSERT_LT(n, 300) << row.fault << ": the run never went through";
+                const fs::path out = dir.path() / "out";
+                fs::remove_all(out);
+                PlantTree(dir.path() / "tree", before);
+                RunOptions options;
+                options.arguments = {dir.path() / "tree", out, "--library", "app", "--data", format};
+                ASSERT_EQ(RunProgram(BuildProgram(), dir.path(), nullptr, options), 0);
+                PlantTree(dir.path() / "tree", after);
+                const fs::path log = dir.path() / "strace.log";
+                options.arguments.insert(options.arguments.begin(),
+                                         {"-f", "-o", log, "-e", std::string(row.fault) + std::to_string(n),
+                                          BuildProgram()});
+                int code = RunProgram("/usr/bin/strace", dir.path(), nullptr, options);
+                // an error strace made, or a signal it sent (then the call itself went through)
+                const std::string traced = ReadAll(log);
+                const bool injected = traced.find("(INJECTED)") != std::string::npos ||
+                                      traced.find("--- SIG") != std::string::npos ||
+                                      traced.find("+++ killed by SIG") != std::string::npos;
+                const std::string snapshot = Snapshot(out);
+                if (!seen.contains(snapshot)) seen[snapshot] = Linked(out, dir.path() / "build");
+                const std::string& linked = seen[snapshot];
+                const std::string at = std::string(format) + ", " + row.fault + std::to_string(n);
+                EXPECT_TRUE(linked == old || linked == fresh || linked == "no link") << at << ": " << linked;
+                if (row.leavesNothing && injected) {
+                    // nothing of the run is left but whole files: the old run's or its own
+                    for (const std::string& name : Listing(out))
+                        EXPECT_TRUE(name.starts_with("app.") && !name.ends_with(".new") && !name.ends_with(".partial"))
+                            << at << ": " << name;
+                }
+                if (injected) continue;
+                EXPECT_EQ(code, 0) << at;
+                EXPECT_EQ(linked, fresh) << at;
+                break;
+            }
         }
     }
 }
@@ -126,7 +145,9 @@ TEST(LibraryFilesTest, EntriesFromFilesAreReadWholeOrTheStepFails) {
     fs::path whole = dir.MakeDir("whole");
     library::Request request{"app", "app", library::DataFormat::Incbin, whole, whole.generic_string()};
     ASSERT_TRUE(library::WriteLibrary(request, entries, &failure)) << failure.path << ": " << failure.why;
-    EXPECT_EQ(Linked(whole), "one=first;held=bytes;two=" + std::string(100000, 'z') + ";");
+    if (!kWindowsBuild) {  // a consumer is compiled where the tests run: Linux
+        EXPECT_EQ(Linked(whole, dir.path() / "build"), "one=first;held=bytes;two=" + std::string(100000, 'z') + ";");
+    }
 
     std::vector<Entry> missing = {{"one", one, {}}, {"gone", dir.path() / "in" / "gone.txt", {}}};
     request.folder = dir.MakeDir("out");

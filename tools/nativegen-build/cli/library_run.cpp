@@ -43,16 +43,6 @@ library::Request LibraryRequest(const Options& options) {
     return request;
 }
 
-// Can the runtime write the library's sources under the names they take?
-// Asked before anything is written, so a folder it cannot name leaves no
-// blob behind. (".table.cpp" is the longest of their endings.)
-bool SourcesNameable(const library::Request& request, Failure* failure) {
-    fs::path longest = request.folder / FsPath(request.name + ".table.cpp");
-    std::string name;
-    *failure = {Utf8(longest), ""};
-    return RuntimePath(longest, &name, &failure->why);
-}
-
 // The most bytes a library's data can hold for the target `options` name.
 std::uint64_t BlobLimit(const Options& options) {
     std::uint64_t limit = 0;
@@ -96,7 +86,7 @@ bool CheckLibraryNames(const Options& options, std::string* nameSpace, Failure* 
 int RunLibrary(const Options& options, const Tree& tree, Folders* made) {
     Failure failure;
     library::Request request = LibraryRequest(options);
-    if (!CheckLibraryNames(options, &request.nameSpace, &failure) || !SourcesNameable(request, &failure) ||
+    if (!CheckLibraryNames(options, &request.nameSpace, &failure) ||
         !made->Make(request.folder, &failure))
         return Report(failure);
     library::ScratchBlob blob;
@@ -122,7 +112,7 @@ int RunLibrary(const Options& options, const Tree& tree, Folders* made) {
 int RunPackage(const Options& options, Folders* made) {
     Failure failure;
     library::Request request = LibraryRequest(options);
-    if (!CheckLibraryNames(options, &request.nameSpace, &failure) || !SourcesNameable(request, &failure))
+    if (!CheckLibraryNames(options, &request.nameSpace, &failure))
         return Report(failure);
     std::error_code error;
     fs::path root = fs::absolute(FsPath(options.root), error);

@@ -14,10 +14,11 @@ namespace fs = std::filesystem;
 namespace frontend {
 namespace {
 
-// The header, begun before the walk so that it is written as it grows: to
-// a new file beside HEADER, or with identifiers to rewrite, to a scratch
-// file beside it first. Whatever ends the run, Finish or Abandon leaves
-// nothing of it behind but HEADER.
+// The header, begun before the walk so that it is written as it grows:
+// the generator's pieces go to a placed file for HEADER, or with
+// identifiers to rewrite, to a scratch file beside it first, rewritten
+// into the placed file at the end. Whatever ends the run (an interruption
+// included), Finish or Abandon leaves nothing of it behind but HEADER.
 class HeaderOutput {
 public:
     HeaderOutput(const fs::path& header, bool rewrite)
@@ -26,23 +27,27 @@ public:
                                                  std::to_string(platform::ProcessNumber()))) {}
     ~HeaderOutput() { Abandon(); }
 
-    // Starts the pending header. False, with `failure`, when it cannot be written.
+    // Starts the header and sends the generator's pieces to it. False,
+    // with `failure`, when it cannot be written.
     bool Begin(Failure* failure) {
         *failure = {Utf8(header_), ""};
-        std::string name;
-        if (!RuntimePath(rewrite_ ? scratch_ : header_, &name, &failure->why)) return false;
-        if (!BeginHeader(name.c_str(), !rewrite_)) {
-            failure->why = "cannot be written (read-only, no regular file, or in a directory that takes no new file)";
-            return false;
+        if (!rewrite_ && !placed_.Open(header_, true, &failure->why)) return false;
+        if (rewrite_) {
+            scratchStream_ = platform::CreateNewStream(scratch_);
+            if (!scratchStream_) {
+                failure->why = "cannot be written: no scratch file can be made beside it";
+                return false;
+            }
+            watched_ = platform::WatchNewFile(scratch_);
         }
-        begun_ = true;
+        SendHeaderTo(&HeaderOutput::Take, this);
         return true;
     }
 
     // Has the header (or its scratch file) met a write that failed so far?
     // Then it, not a file written after it, is the one to name.
     bool Failed(Failure* failure) {
-        if (!HeaderWriteFailed()) return false;
+        if (!(rewrite_ ? scratchStream_ && std::ferror(scratchStream_) : placed_.Failed())) return false;
         *failure = {Utf8(header_), "cannot be written (a full disk?)"};
         return true;
     }
@@ -50,59 +55,54 @@ public:
     // Puts the header in place (its identifiers rewritten when asked);
     // `changed` is set when its content changed.
     bool Finish(Failure* failure, bool* changed) {
-        begun_ = false;
+        FlushOutput(true);
+        SendHeaderTo(nullptr, nullptr);
         *failure = {Utf8(header_), "cannot be written (a full disk?)"};
-        if (!EndHeader()) return false;
-        if (!rewrite_) {
-            *changed = HeaderChanged();
-            return true;
+        if (rewrite_) {
+            bool written = !std::ferror(scratchStream_) && std::fclose(scratchStream_) == 0;
+            scratchStream_ = nullptr;
+            std::FILE* in = written ? platform::OpenStreamForRead(scratch_) : nullptr;
+            std::string why;
+            bool done = in && placed_.Open(header_, true, &failure->why) &&
+                        identifiers::Rewrite(in, placed_.Stream(), &why);
+            if (in) std::fclose(in);
+            RemoveScratch();
+            if (!done && !why.empty()) failure->why = "its identifiers cannot be rewritten: " + why;
+            if (!done) return false;
         }
-        std::string text, why;
-        bool done = Rewritten(&text, &why);
-        RemoveScratch();
-        if (!done && !why.empty()) failure->why = "its identifiers cannot be rewritten: " + why;
-        return done && PutIfChanged(header_, text, failure, changed);
+        return placed_.Commit(&failure->why, changed);
     }
 
-    // Drops the pending header and any scratch file: HEADER stays as it was.
+    // Drops the header and any scratch file: HEADER stays as it was.
     void Abandon() {
-        if (begun_) AbandonHeader();
-        begun_ = false;
+        SendHeaderTo(nullptr, nullptr);
+        placed_.Abandon();
+        if (scratchStream_) std::fclose(scratchStream_);
+        scratchStream_ = nullptr;
         RemoveScratch();
     }
 
 private:
-    // The scratch header with its identifiers made valid, as text.
-    bool Rewritten(std::string* text, std::string* why) {
-        fs::path rewritten = scratch_;
-        rewritten += ".safe";
-        std::FILE* in = platform::OpenStreamForRead(scratch_);
-        std::FILE* out = in ? platform::CreateNewStream(rewritten) : nullptr;
-        bool done = in && out && identifiers::Rewrite(in, out, why);
-        if (in) std::fclose(in);
-        done = out && std::fclose(out) == 0 && done;
-        std::FILE* back = done ? platform::OpenStreamForRead(rewritten) : nullptr;
-        if (back) {
-            char piece[64 * 1024];
-            for (std::size_t n; (n = std::fread(piece, 1, sizeof piece, back)) > 0;) text->append(piece, n);
-            done = !std::ferror(back);
-            std::fclose(back);
-        }
-        return done && back;
+    // The generator's sink: one flushed piece of the header.
+    static void Take(void* context, const char* bytes, std::size_t size) {
+        auto* self = static_cast<HeaderOutput*>(context);
+        if (!self->rewrite_) self->placed_.Append(std::string_view(bytes, size));
+        else if (self->scratchStream_ && size > 0) std::fwrite(bytes, 1, size, self->scratchStream_);
     }
 
     void RemoveScratch() {
         if (!rewrite_) return;
-        std::error_code error;
-        fs::remove(scratch_, error);
-        fs::path rewritten = scratch_;
-        fs::remove(rewritten += ".safe", error);
+        platform::RemoveFile(scratch_);
+        platform::UnwatchNewFile(watched_);
+        watched_ = -1;
     }
 
     fs::path header_;
     bool rewrite_;
     fs::path scratch_;
-    bool begun_ = false;
+    platform::PlacedFile placed_;
+    std::FILE* scratchStream_ = nullptr;  // the scratch file, open while the walk writes it (rewrite_)
+    int watched_ = -1;             // the scratch file's place among those an interruption removes
 };
 
 }  // namespace

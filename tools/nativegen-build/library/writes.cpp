@@ -7,12 +7,19 @@
 
 #include "platform/runtime/platform.h"
 #include "platform/tools/files.h"
-#include "runtime/services/files.h"
 
 namespace fs = std::filesystem;
 
 namespace library {
 namespace {
+
+// One write: a file put in place whole (only when its content changed),
+// or an old file removed.
+struct Write {
+    std::filesystem::path path;
+    std::string content;
+    bool remove = false;
+};
 
 // Is `file` a blob of the library `name`: NAME.bin (what earlier runs
 // wrote) or NAME.<32 hex digits>.bin?
@@ -113,52 +120,36 @@ std::vector<Write> SourceWrites(const Request& request, const Plan& plan, const 
     return writes;
 }
 
-}  // namespace
-
-std::vector<Write> Writes(const Request& request, const std::vector<Script>& scripts, std::string blob,
-                          const std::vector<std::string>& present) {
-    bool incbin = request.format == DataFormat::Incbin;
-    const std::string hash = Hash(blob), blobName = incbin ? HashedBlobName(request.name, hash) : std::string();
-    Plan plan{request.name, request.nameSpace, request.format, incbin ? request.blobFolder + "/" + blobName : std::string(),
-              request.package, request.compress > 0};
-    std::vector<Write> writes;
-    if (incbin)
-        writes.push_back({request.folder / frontend::FsPath(blobName), blob});
-    else  // the C literal data, last of Sources'
-        writes.push_back({request.folder / frontend::FsPath(request.name + ".data.c"),
-                          std::move(Sources(plan, scripts, blob).back().content)});
-    for (Write& write : SourceWrites(request, plan, scripts, blob.size(), hash, blobName, present))
-        writes.push_back(std::move(write));
-    return writes;
-}
-
-bool Perform(const std::vector<Write>& writes, std::size_t count, frontend::Failure* failure, bool* changed) {
-    for (std::size_t i = 0; i < count && i < writes.size(); ++i) {
-        const Write& write = writes[i];
-        std::error_code error;
+// Makes the writes, in order. False, with `failure` naming the file, at
+// the first that cannot be made; the ones before it stand. `changed` as
+// for FinishStreamed.
+bool Perform(const std::vector<Write>& writes, frontend::Failure* failure, bool* changed) {
+    for (const Write& write : writes) {
         if (!write.remove && !frontend::PutIfChanged(write.path, write.content, failure, changed)) return false;
-        if (write.remove && fs::remove(write.path, error) && changed) *changed = true;
-        if (write.remove && error) {
-            *failure = {frontend::Utf8(write.path), "cannot be removed: " + error.message()};
+        if (!write.remove) continue;
+        if (!platform::RemoveFile(write.path)) {
+            *failure = {frontend::Utf8(write.path), "cannot be removed"};
             return false;
         }
+        if (changed) *changed = true;
     }
     return true;
 }
 
+// The names of the entries of `folder` (UTF-8); empty when it cannot be
+// listed.
 std::vector<std::string> Present(const fs::path& folder) {
     std::vector<std::string> names;
-    std::error_code error;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
-        names.push_back(frontend::Utf8(it->path().filename()));
+    if (!platform::ListDirectory(folder, &names)) names.clear();
     return names;
 }
 
+}  // namespace
+
 ScratchBlob::~ScratchBlob() {
     if (stream_) std::fclose(stream_);
-    std::error_code error;
-    if (!path_.empty()) fs::remove(path_, error);
-    UnwatchFile(watched_);
+    if (!path_.empty()) platform::RemoveFile(path_);
+    platform::UnwatchNewFile(watched_);
 }
 
 bool ScratchBlob::Open(const Request& request, frontend::Failure* failure) {
@@ -167,10 +158,8 @@ bool ScratchBlob::Open(const Request& request, frontend::Failure* failure) {
     if (request.compress > 0) compressor_ = std::make_unique<Compressor>(request.compress);
     *failure = {frontend::Utf8(path_), "cannot be made (a file of that name, or a folder closed to it)"};
     if (!stream_) path_.clear();
-    // an interruption removes it as it removes pending files; one the
-    // runtime cannot name is left to the next run's clean-up
-    std::string name, why;
-    if (stream_ && frontend::RuntimePath(path_, &name, &why)) watched_ = WatchFile(name.c_str());
+    // an interruption removes it, as it removes the placed files' new files
+    if (stream_) watched_ = platform::WatchNewFile(path_);
     return stream_ != nullptr;
 }
 
@@ -215,45 +204,41 @@ bool FinishStreamed(const Request& request, const std::vector<Script>& scripts, 
     if (incbin) {
         plan.blobPath = request.blobFolder + "/" + blobName;
         fs::path placed = request.folder / frontend::FsPath(blobName);
-        std::error_code error;
         *failure = {frontend::Utf8(placed), "cannot be written"};
         // a blob of that name holds these bytes, its time kept, unless
         // something cut or grew it since: then it is put in place again
-        std::uint64_t there = fs::file_size(placed, error);
-        if (error || there != blob.size_) {
-            fs::rename(blob.path_, placed, error);
-            if (error) return false;
+        platform::FileFacts there;
+        if (!platform::QueryFile(placed, &there) || there.kind != platform::FileKind::Regular ||
+            there.size != blob.size_) {
+            if (!platform::MoveIntoPlace(blob.path_, placed, &failure->why)) return false;
             blob.path_.clear();
-            UnwatchFile(blob.watched_);
+            platform::UnwatchNewFile(blob.watched_);
             blob.watched_ = -1;
             if (changed) *changed = true;
         }
     } else {
         // the C literal data, from the blob read again
         fs::path data = request.folder / frontend::FsPath(request.name + ".data.c");
-        std::string name, text;
+        std::string text;
         failure->path = frontend::Utf8(data);
-        if (!frontend::RuntimePath(data, &name, &failure->why)) return false;
-        PendingFile file;
-        failure->why = "cannot be written (read-only, no regular file, or in a directory that takes no new file)";
-        if (!OpenPendingFile(name.c_str(), &file)) return false;
-        file.onlyIfChanged = !file.inPlace;  // in place, the content would have to come in one write
+        platform::PlacedFile file;
+        if (!file.Open(data, true, &failure->why)) return false;
         MsvcWriter writer(plan, BlobSymbol(plan, scripts, blob.size_), blob.size_);
         writer.Begin(hash, &text);
         bool read = ReadPieces(blob.path_, &piece, [&](std::string_view bytes) {
             writer.Add(bytes, &text);
-            WritePendingFile(&file, text.data(), text.size());
+            file.Append(text);
             text.clear();
         });
         writer.End(&text);
-        WritePendingFile(&file, text.data(), text.size());
-        if (!read) AbandonPendingFile(&file);
-        failure->why = read ? "cannot be written (a full disk?)" : "the blob could not be read again";
-        if (!read || !CommitPendingFile(&file)) return false;
-        if (changed && !file.unchanged) *changed = true;
+        file.Append(text);
+        bool differs = false;
+        if (!read) failure->why = "the blob could not be read again";  // the new file goes with `file`
+        if (!read || !file.Commit(&failure->why, &differs)) return false;
+        if (changed && differs) *changed = true;
     }
     std::vector<Write> writes = SourceWrites(request, plan, scripts, blob.size_, hash, blobName, Present(request.folder));
-    return Perform(writes, writes.size(), failure, changed);
+    return Perform(writes, failure, changed);
 }
 
 bool WriteLibrary(const Request& request, std::vector<Entry>& entries, frontend::Failure* failure, bool* changed) {

@@ -54,32 +54,6 @@ struct Request {
     int compress = 0;      // the zstd level each entry is compressed with; 0: none (compress.h)
 };
 
-// One write: a file put in place whole (only when its content changed),
-// or an old file removed.
-struct Write {
-    std::filesystem::path path;
-    std::string content;
-    bool remove = false;
-};
-
-// The writes that make the library, in the order they must happen: the
-// blob (Incbin) or the data source (Msvc), then what FinishStreamed writes
-// after them: the table, the consumer header, and the removal of every
-// blob of this library in `present` (the names in the folder) that the
-// table no longer names. The caller owns the result.
-std::vector<Write> Writes(const Request& request, const std::vector<Script>& scripts, std::string blob,
-                          const std::vector<std::string>& present);
-
-// Makes the first `count` writes, in order. False, with `failure` naming
-// the file, at the first that cannot be made; the ones before it stand.
-// `changed`, when given, is set when a file's content changed or one went.
-bool Perform(const std::vector<Write>& writes, std::size_t count, frontend::Failure* failure,
-             bool* changed = nullptr);
-
-// The names of the entries of `folder` (UTF-8); empty when it cannot be
-// listed.
-std::vector<std::string> Present(const std::filesystem::path& folder);
-
 // A library's blob written as its bytes come, to a scratch file beside
 // the library's files (NAME.<process>.partial), so that no run holds it;
 // removed when it goes unless FinishStreamed put it in place, and by an
@@ -115,20 +89,20 @@ private:
     std::filesystem::path path_;  // empty once placed or gone
     std::uint64_t size_ = 0;
     bool failed_ = false;
-    int watched_ = -1;  // its place among the files an interruption removes (WatchFile); -1: none
+    int watched_ = -1;  // its place among the files an interruption removes (platform::WatchNewFile); -1: none
     std::unique_ptr<Compressor> compressor_;  // null: entries stored as they are
     std::string frame_;                       // Put's last frame, its room kept
 };
 
 // Puts a library whose blob stands whole in `blob` (the entries `scripts`
-// back to back, in the table's order) in place, as Writes orders it: the
+// back to back, in the table's order) in place, in this order: the
 // blob under its content's name (Incbin; a blob of that name is that
 // blob already) or the C literal data made from it as it is read again
 // (Msvc), then the table, the header, and the removal of
 // the library's other blobs. `hash` is BlobHash's over the blob, or empty
 // to have the blob read again for it. False, with `failure` naming the
-// file; what stood before a write that failed stands. `changed` as for
-// Perform.
+// file; what stood before a write that failed stands. `changed`, when
+// given, is set when a file's content changed or one went.
 bool FinishStreamed(const Request& request, const std::vector<Script>& scripts, ScratchBlob& blob, std::string hash,
                     frontend::Failure* failure, bool* changed = nullptr);
 
@@ -137,7 +111,7 @@ bool FinishStreamed(const Request& request, const std::vector<Script>& scripts, 
 // are let go, then FinishStreamed. False, with `failure` naming the file,
 // when a file cannot be read (or, for a package, its length or time after
 // the read is not what the walk saw: it changed while it was read);
-// nothing is written then. `changed` as for Perform.
+// nothing is written then. `changed` as for FinishStreamed.
 bool WriteLibrary(const Request& request, std::vector<Entry>& entries, frontend::Failure* failure,
                   bool* changed = nullptr);
 

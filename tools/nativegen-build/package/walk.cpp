@@ -71,12 +71,10 @@ bool PartsMatch(std::string_view glob, std::size_t g, std::string_view path, std
 }
 
 // `path` as the system writes it, for a message.
-std::string Utf8(const fs::path& path) {
-    std::u8string text = fs::path(path).make_preferred().u8string();
-    return std::string(text.begin(), text.end());
-}
+std::string Utf8(const fs::path& path) { return platform::Utf8(fs::path(path).make_preferred()); }
 
-fs::path FromUtf8(const std::string& name) { return fs::path(std::u8string(name.begin(), name.end())); }
+// A name ListDirectory gave, as a path again.
+fs::path FromUtf8(const std::string& name) { return platform::FsPath(name); }
 
 // `name` with every byte outside printable ASCII as \xHH, for a message.
 std::string Shown(const std::string& name) {
