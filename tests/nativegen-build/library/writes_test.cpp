@@ -43,7 +43,7 @@ std::string Linked(const fs::path& folder, const fs::path& work) {
     fs::create_directories(work);
     std::ofstream(work / "consumer.cpp") << kConsumer;
     std::string objects;
-    const std::string include = " -I" + Quoted(folder) + " ";
+    const std::string include = " -I" + Quoted(folder) + " -I" + Quoted(NATIVEGEN_INCLUDE) + " ";
     if (!Shell("c++ -std=c++17 -c" + include + Quoted(work / "consumer.cpp") + " -o " + Quoted(work / "consumer.o")))
         return "broken: the header does not compile";
     for (const char* source : {"app.table.cpp", "app.data.c"}) {
