@@ -1,5 +1,7 @@
 #include "tools/nativegen-build/library/sources.h"
 
+#include "tools/nativegen-build/library/blob.h"
+#include "tools/nativegen-build/library/msvc_data.h"
 #include "tools/nativegen-build/library/names.h"
 #include "tools/nativegen-build/library/targets.h"
 

@@ -1,82 +1,17 @@
 #include "tools/nativegen-build/library/sources.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 #include <map>
 #include <set>
 
 #include "include/nativegen/library_table.h"
-#include "tools/common/identifiers.h"
 #include "tools/nativegen-build/cli/outputs.h"
+#include "tools/nativegen-build/library/blob.h"
+#include "tools/nativegen-build/library/escape.h"
 
 namespace library {
 namespace {
-
-bool Letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
-bool Digit(char c) { return c >= '0' && c <= '9'; }
-
-}  // namespace
-
-std::string Hash(std::string_view bytes) {
-    BlobHash hash(bytes.size());
-    hash.Add(bytes);
-    return hash.Hex();
-}
-
-namespace {
-
-// Appends the byte `u` as a three-digit octal escape, which no digit
-// after it can extend (C and the GNU assembler read it alike).
-void AppendOctal(std::string* out, unsigned char u) {
-    char escape[4] = {'\\', static_cast<char>('0' + (u >> 6)), static_cast<char>('0' + ((u >> 3) & 7)),
-                      static_cast<char>('0' + (u & 7))};
-    out->append(escape, 4);
-}
-
-// Appends `bytes` as the inside of a C string literal: printable ASCII as
-// it is, '"', '\\', '?' (so no trigraph forms) and newline by their
-// escapes, every other byte as a three-digit octal escape, which no digit
-// after it can extend.
-void AppendEscaped(std::string* out, std::string_view bytes) {
-    for (char c : bytes) {
-        unsigned char u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\' || c == '?') {
-            *out += '\\';
-            *out += c;
-        } else if (c == '\n') {
-            out->append("\\n", 2);
-        } else if (u >= 0x20 && u < 0x7f) {
-            *out += c;
-        } else {
-            AppendOctal(out, u);
-        }
-    }
-}
-
-std::string Quoted(std::string_view bytes) {
-    std::string out = "\"";
-    AppendEscaped(&out, bytes);
-    return out + "\"";
-}
-
-// `path` as a GNU assembler string: '"' and '\\' escaped, control bytes in
-// octal, every other byte as it is.
-std::string AssemblerString(std::string_view path) {
-    std::string out = "\"";
-    for (char c : path) {
-        unsigned char u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (u < 0x20 || u == 0x7f) {
-            AppendOctal(&out, u);
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
 
 std::string Banner(const Plan& plan, const std::string& what) {
     return "//" + GeneratedMark(plan.name) + " " + what + ". Do not edit.\n";
@@ -343,141 +278,7 @@ std::string TableSource(const Plan& plan, const std::vector<Script>& scripts, st
     return out;
 }
 
-// ---- NAME.data.c: the blob as C string literals ------------------------------------
-
-// Appends `bytes` as literal pieces of at most kPieceBytes, a line each
-// behind `indent`; "" for none.
-void AppendPieces(std::string* out, std::string_view bytes, const char* indent) {
-    if (bytes.empty()) *out += indent, *out += "\"\"\n";
-    for (std::size_t at = 0; at < bytes.size(); at += kPieceBytes) {
-        *out += indent;
-        *out += '"';
-        AppendEscaped(out, bytes.substr(at, kPieceBytes));
-        *out += "\"\n";
-    }
-}
-
 }  // namespace
-
-std::string BlobSymbol(const Plan& plan, const std::vector<Script>& scripts, std::uint64_t blobSize) {
-    std::string symbol = "nativegen_blob_";
-    for (char c : plan.name) {
-        char d = Letter(c) || Digit(c) ? c : '_';
-        if (!(d == '_' && symbol.back() == '_')) symbol += d;
-    }
-    if (symbol.back() != '_') symbol += '_';
-    std::string key = plan.name;
-    key += '\0';
-    key += plan.nameSpace;
-    key += '\0' + std::to_string(blobSize);
-    for (const Script& s : scripts) {
-        key += '\0' + s.name + '\0' + std::to_string(s.offset) + ',' + std::to_string(s.size);
-        if (s.compressed) key += ",z" + std::to_string(s.length);
-    }
-    return symbol + Hash(key).substr(0, 16);
-}
-
-BlobHash::BlobHash(std::uint64_t size) : a_(0x9e3779b97f4a7c15ull ^ size), b_(0xc2b2ae3d27d4eb4full + size) {}
-
-namespace {
-std::uint64_t Mix(std::uint64_t h, std::uint64_t w, std::uint64_t k) {
-    h = (h ^ w) * k;
-    return h ^ (h >> 29);
-}
-}  // namespace
-
-// Two lanes over little-endian 8-byte words, each multiplied and folded;
-// the last, short word and the other lane close each.
-void BlobHash::Word(std::uint64_t w) {
-    a_ = Mix(a_, w, 0xff51afd7ed558ccdull);
-    b_ = Mix(b_, w ^ 0x5bd1e9955bd1e995ull, 0xc4ceb9fe1a85ec53ull);
-}
-
-void BlobHash::Add(std::string_view bytes) {
-    // the little-endian word at `p`: one load where the machine is little-endian
-    auto word = [](const unsigned char* p) {
-        std::uint64_t w;
-        std::memcpy(&w, p, 8);
-        if constexpr (std::endian::native == std::endian::big) {
-            std::uint64_t swapped = 0;
-            for (int k = 0; k < 8; ++k, w >>= 8) swapped = (swapped << 8) | (w & 0xff);
-            w = swapped;
-        }
-        return w;
-    };
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    std::size_t n = bytes.size();
-    while (held_ > 0 && n > 0) {
-        pending_[held_++] = *p++, --n;
-        if (held_ == 8) Word(word(pending_)), held_ = 0;
-    }
-    for (; n >= 8; p += 8, n -= 8) Word(word(p));
-    for (; n > 0; --n) pending_[held_++] = *p++;
-}
-
-std::string BlobHash::Hex() const {
-    std::uint64_t w = 0;
-    for (std::size_t k = held_; k > 0; --k) w = (w << 8) | pending_[k - 1];
-    std::uint64_t a = Mix(Mix(a_, w, 0xff51afd7ed558ccdull), b_, 0x9e3779b97f4a7c15ull);
-    std::uint64_t b = Mix(Mix(b_, w, 0xc4ceb9fe1a85ec53ull), a, 0xff51afd7ed558ccdull);
-    static const char hex[] = "0123456789abcdef";
-    std::string out;
-    for (std::uint64_t lane : {a, b})
-        for (int shift = 60; shift >= 0; shift -= 4) out += hex[(lane >> shift) & 15];
-    return out;
-}
-
-// C, not C++: an array exactly as long as its literal, without the zero,
-// is valid C. Rows of kRowBytes bytes, each one concatenation of pieces
-// of at most kPieceBytes, then a tail whose literal's own zero is the
-// blob's closing zero, so no array is ever empty.
-MsvcWriter::MsvcWriter(const Plan& plan, std::string symbol, std::uint64_t size)
-    : plan_(plan), symbol_(std::move(symbol)), size_(size), rows_(size / kRowBytes) {}
-
-void MsvcWriter::Begin(std::string_view hash, std::string* out) const {
-    const std::string& symbol = symbol_;
-    *out += "/*" + GeneratedMark(plan_.name) + " the " + (plan_.package ? "files'" : "scripts'") +
-            " bytes. Do not edit. */\n";
-    *out += "/* blob: " + std::to_string(size_) + " bytes, hash " + std::string(hash) + " */\n";
-    *out += "/* rows fill their arrays exactly, without a terminating zero: valid C, and\n"
-            "   no cause for that compiler's warning */\n";
-    *out += "#if defined(_MSC_VER)\n#pragma warning(disable : 4295)\n#endif\n";
-    // (GCC and Clang take the dialect's long literals too, but say so under -Wpedantic)
-    *out += "#if defined(__GNUC__)\n#pragma GCC diagnostic ignored \"-Woverlength-strings\"\n#endif\n\n";
-    *out += "struct " + symbol + "_rows {\n";
-    if (rows_ > 0) *out += "    char rows[" + std::to_string(rows_) + "][" + std::to_string(kRowBytes) + "];\n";
-    *out += "    char tail[" + std::to_string(size_ - rows_ * kRowBytes + 1) + "];\n";
-    *out += "};\n";
-    // declared before it is defined, as a symbol other files read
-    *out += "extern const struct " + symbol + "_rows " + symbol + ";\n";
-    *out += "const struct " + symbol + "_rows " + symbol + " = {\n";
-}
-
-void MsvcWriter::Add(std::string_view bytes, std::string* out) {
-    while (!bytes.empty()) {
-        std::size_t take = std::min(bytes.size(), kRowBytes - row_.size());
-        row_.append(bytes.data(), take);
-        bytes.remove_prefix(take);
-        // Invariant: a full row_ while rows remain is written out at once,
-        // so what is left at the end is the tail, shorter than a row.
-        if (row_.size() == kRowBytes && rowsDone_ < rows_) {
-            if (rowsDone_ == 0) *out += "    {\n";
-            AppendPieces(out, row_, "        ");
-            *out += "        ,\n";
-            if (++rowsDone_ == rows_) *out += "    },\n";
-            row_.clear();
-        }
-    }
-}
-
-void MsvcWriter::End(std::string* out) {
-    AppendPieces(out, row_, "    ");
-    *out += "};\n";
-    row_.clear();
-}
-std::string HashedBlobName(const std::string& name, const std::string& hash) { return name + "." + hash + ".bin"; }
-
-
 
 std::string GeneratedMark(const std::string& name) {
     return " Generated by " + std::string(frontend::kProgram) + " for the library " + name + ":";

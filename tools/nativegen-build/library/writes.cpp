@@ -7,6 +7,8 @@
 
 #include "platform/runtime/platform.h"
 #include "platform/tools/files.h"
+#include "tools/nativegen-build/library/blob.h"
+#include "tools/nativegen-build/library/msvc_data.h"
 
 namespace fs = std::filesystem;
 
