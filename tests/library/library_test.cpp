@@ -128,7 +128,9 @@ TEST(LibraryValueTest, ReadTakesOnlyAnEntryItself) {
     const nativegen::entry& first = lib.all()[0];
     const nativegen::entry copy = first;
     const nativegen::entry* past = lib.all().end();
-    const auto* between = reinterpret_cast<const nativegen::entry*>(reinterpret_cast<const char*>(&first) + 1);
+    // inside the first entry, aligned as an entry is (a reference may not be misaligned)
+    const auto* between =
+        reinterpret_cast<const nativegen::entry*>(reinterpret_cast<const char*>(&first) + alignof(nativegen::entry));
     const struct {
         const char* why;
         const nativegen::entry* e;
