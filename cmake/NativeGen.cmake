@@ -133,6 +133,12 @@ endfunction()
 #                   COMMAND <front end> OPTIONS <its options...> DEPENDS <...>)
 function(_nativegen_rule stem root output)
   cmake_parse_arguments(PARSE_ARGV 3 RULE "" "" "MADE;COMMAND;OPTIONS;DEPENDS;RUNNER")
+  get_filename_component(folder "${stem}" DIRECTORY)
+  if(folder MATCHES "[#<>]")
+    # CMake takes no rule output of such a path
+    message(FATAL_ERROR "nativegen: the output folder ${folder} holds a \"#\", \"<\" or \">\", which CMake "
+                        "takes in no rule's output: give a build or output folder without them")
+  endif()
   set(always "")
   # (a front end run through an emulator names paths as its own system
   # does, which the build cannot follow)

@@ -324,6 +324,10 @@ elseif(CHECK STREQUAL "libraryrules")
     "nativegen_add_library(one SCRIPT_ROOT tree NAMESPACE class)|class: not a namespace for the library"
     "nativegen_add_library(one SCRIPT_ROOT tree NAMESPACE a__b)|is reserved"
     "nativegen_add_library(one SCRIPT_ROOT tree NAMESPACE \"\")|NAMESPACE needs a value"
+    "nativegen_add_library(one SCRIPT_ROOT tree OUTPUT_DIR \"c#\")|output folder .*c# holds a \"#\", \"<\" or \">\""
+    "nativegen_add_header(one SCRIPT_ROOT tree OUTPUT_DIR \"a<b>\")|output folder .*a<b> holds a \"#\""
+    "nativegen_add_library(one SCRIPT_ROOT tree NAMESPACE ZSTD_isError COMPRESS)|is a name <zstd.h> or the table itself defines"
+    "nativegen_add_library(aux SCRIPT_ROOT tree NAMESPACE s)|aux.h cannot be a file on Windows"
     "nativegen_add_library(one SCRIPT_ROOT tree NAMESPACE Off)|")
   set(i 0)
   foreach(row IN LISTS rows)

@@ -128,6 +128,10 @@ public:
         const detail::folder* f = folder(path);
         return f ? names(table_->names + f->first, f->count) : names(table_->names, 0);
     }
+    // list(path) of a string up to its zero; null names no folder.
+    names list(const char* path) const noexcept {
+        return path ? list(std::string_view(path)) : names(table_->names, 0);
+    }
 
     // What `path` names: a file when an entry has exactly that name (even
     // where it is a folder's too), else a folder as list() takes one (the
@@ -135,6 +139,10 @@ public:
     ::nativegen::kind kind(std::string_view path) const noexcept {
         if (find(path)) return ::nativegen::kind::file;
         return folder(path) ? ::nativegen::kind::folder : ::nativegen::kind::none;
+    }
+    // kind(path) of a string up to its zero; null names nothing.
+    ::nativegen::kind kind(const char* path) const noexcept {
+        return path ? kind(std::string_view(path)) : ::nativegen::kind::none;
     }
 
     // Writes the bytes of `e` into `buffer`, exactly e.size of them: true,

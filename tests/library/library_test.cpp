@@ -86,7 +86,12 @@ TEST(LibraryValueTest, ListAndKindAnswerOnlyTheFolderOrFileAPathNames) {
                                         });
     // the namespace's forms are the library's
     EXPECT_EQ(value_package::kind("lib"), kind::folder);
-    EXPECT_TRUE(value_package::list(static_cast<const char*>(nullptr)).empty());
+    // a null string names nothing, through the value as through the namespace
+    const char* none = nullptr;
+    EXPECT_TRUE(value_package::list(none).empty());
+    EXPECT_TRUE(value_package::library().list(none).empty());
+    EXPECT_EQ(value_package::kind(none), kind::none);
+    EXPECT_EQ(value_package::library().kind(none), kind::none);
     EXPECT_EQ(Listed(value_package::list("lib/sub")), std::vector<std::string_view>{"b.js"});
 }
 

@@ -397,6 +397,14 @@ TEST_F(FrontEndTest, BadInputNamesThePathAndChangesNothing) {
         // a stamp that could not be made, refused before anything is written
         {{Utf8(tree), header, "--stamp", Utf8(dir.path() / "a-file" / "s")}, 1, "s: cannot be the stamp"},
         {{Utf8(tree), lib, "--library", "a", "--stamp", Utf8(dir.path() / "out")}, 1, "out: cannot be the stamp"},
+        // a depfile or stamp that is an output of the run (or the other), however spelled
+        {{Utf8(tree), header, "--depfile", header}, 1, "cannot be the depfile: it is the output of this run"},
+        {{Utf8(tree), header, "--depfile", Utf8(dir.path() / "out" / "x.d"), "--stamp",
+          Utf8(dir.path() / "out" / "." / "x.d")},
+         1, "cannot be the stamp: it is the depfile of this run"},
+        {{Utf8(tree), lib, "--library", "t", "--depfile", lib + "/t.table.cpp"}, 1,
+         "cannot be the depfile: it is a file of the library of this run"},
+        {{Utf8(tree), lib, "--library", "t", "--stamp", lib + "/"}, 1, "cannot be the stamp: it is the output of"},
         // options that would be silently lost
         {{Utf8(tree), lib, "--library", "a", "--library", "b"}, 2, "--library is given twice"},
         {{Utf8(tree), lib, "--library", "a", "--data", "msvc", "--data", "incbin"}, 2, "--data is given twice"},

@@ -29,6 +29,36 @@ void ExitHook() {
     }
 }
 
+// The path as this run compares it with another: absolute, "." and ".."
+// resolved, no "/" after it.
+fs::path Compared(const std::string& given) {
+    std::error_code error;
+    fs::path path = fs::absolute(FsPath(given), error).lexically_normal();
+    return path.has_filename() ? path : path.parent_path();
+}
+
+// Are the depfile and the stamp files of their own: not each other, and
+// not the header, the library's folder or a source the library writes?
+// One of them would take the other's place, and the run would say it
+// wrote both.
+bool OutputsApart(const Options& options, Failure* failure) {
+    std::vector<std::pair<fs::path, std::string>> taken{{Compared(options.output), "the output"}};
+    if (!options.library.empty())
+        for (const char* ending : {".h", ".table.cpp", ".data.c"})
+            taken.push_back({Compared(options.output) / FsPath(options.library + ending), "a file of the library"});
+    for (const auto& [given, what] : {std::pair<const std::string&, const char*>{options.depfile, "the depfile"},
+                                      {options.stamp, "the stamp"}}) {
+        if (given.empty()) continue;
+        for (const auto& [path, whose] : taken)
+            if (Compared(given) == path) {
+                *failure = {given, "cannot be " + std::string(what) + ": it is " + whose + " of this run"};
+                return false;
+            }
+        taken.push_back({Compared(given), what});
+    }
+    return true;
+}
+
 }  // namespace
 
 bool Folders::Make(const fs::path& folder, Failure* failure) {
@@ -83,6 +113,7 @@ int Run(const Options& options) {
     Failure failure;
     std::string nameSpace;
     if (options.checkNames) return CheckLibraryNames(options, &nameSpace, &failure) ? 0 : Report(failure);
+    if (!OutputsApart(options, &failure)) return Report(failure);
     Folders made;
     // a stamp that could not be made would fail the run after its outputs
     // stand: it is no folder, and its folder is made first (as an output's is)

@@ -55,6 +55,16 @@ bool StandardHeader(std::string_view name) {
     return false;
 }
 
+// Is `stem` a name Windows gives a device, whatever follows it (CON,
+// PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, in any case)?
+bool DeviceName(std::string_view stem) {
+    std::string upper(stem);
+    for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+    if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL") return true;
+    return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) && upper[3] >= '1' &&
+           upper[3] <= '9';
+}
+
 bool Letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
 bool Digit(char c) { return c >= '0' && c <= '9'; }
 
@@ -86,6 +96,10 @@ bool ValidNamespace(std::string_view ns, std::string* why) {
     if (parts[0] == "std" || parts[0] == "posix") return fail(Quoted(parts[0]) + " is the standard library's");
     // every library's header names the types of <nativegen/library.h>
     if (parts[0] == "nativegen") return fail("\"nativegen\" is the consumer headers' own");
+    // std followed by digits is reserved for the standard's later versions
+    if (parts[0].size() > 3 && parts[0].starts_with("std") &&
+        std::all_of(parts[0].begin() + 3, parts[0].end(), Digit))
+        return fail(Quoted(parts[0]) + " is reserved for the standard library");
     for (std::size_t i = 0; i < parts.size(); ++i) {
         std::string_view part = parts[i];
         std::string quoted = Quoted(part);
@@ -95,6 +109,10 @@ bool ValidNamespace(std::string_view ns, std::string* why) {
             return fail(quoted + " holds a character other than letters, digits and _");
         if (part[0] == '_' || part.find("__") != std::string_view::npos)
             return fail(quoted + " is reserved (a leading _ or a __)");
+        // what the table's own headers define: <zstd.h> (a compressed
+        // library's) and the table's macros
+        if (part.starts_with("ZSTD") || part.starts_with("NATIVEGEN_"))
+            return fail(quoted + " is a name <zstd.h> or the table itself defines (ZSTD..., NATIVEGEN_...)");
         // a nested std is no global name: the header names ::std throughout
         if ((i == 0 || part != "std") && Forbidden(part))
             return fail(quoted + " is a keyword, a standard macro or a name the C library declares");
@@ -112,6 +130,9 @@ bool ValidLibraryName(std::string_view name, std::string* why) {
     for (char c : name)
         if (!Letter(c) && !Digit(c) && !std::strchr(".+-", c))
             return fail("letters, digits, \"_\", \".\", \"+\" and \"-\" only");
+    if (DeviceName(name.substr(0, name.find('.'))))
+        return fail(std::string(name) + ".h cannot be a file on Windows: " +
+                    std::string(name.substr(0, name.find('.'))) + " is a device name there");
     if (StandardHeader(name))
         return fail(std::string(name) + ".h would hide the standard header <" + std::string(name) +
                     ".h> or <" + std::string(name) + "> from every consumer");

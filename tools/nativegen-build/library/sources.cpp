@@ -79,12 +79,11 @@ std::string ConsumerHeader(const Plan& plan) {
            "// What a folder holds directly, in byte order (\"\" the root; \"lib\" and\n"
            "// \"lib/\" are one folder); empty for any other path.\n"
            "inline names list(::std::string_view folder) noexcept { return library().list(folder); }\n"
-           "inline names list(const char* folder) noexcept {\n"
-           "    return folder ? library().list(folder) : names(nullptr, 0);\n"
-           "}\n"
+           "inline names list(const char* folder) noexcept { return library().list(folder); }\n"
            "\n"
            "// A file, a folder (the root always) or none; a file where a name is both.\n"
            "inline ::nativegen::kind kind(::std::string_view path) noexcept { return library().kind(path); }\n"
+           "inline ::nativegen::kind kind(const char* path) noexcept { return library().kind(path); }\n"
            "\n"
            "}  // namespace " + ns + "\n";
 }
