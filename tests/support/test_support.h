@@ -86,4 +86,12 @@ fs::path IdentifiersProgram();
 // True on the Windows build.
 extern const bool kWindowsBuild;
 
+// Is this test built with AddressSanitizer? Its runtime makes system calls
+// of its own and costs memory: some runs are the plain build's alone.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kSanitized = true;
+#else
+inline constexpr bool kSanitized = false;
+#endif
+
 }  // namespace test

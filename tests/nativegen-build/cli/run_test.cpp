@@ -28,12 +28,6 @@ constexpr bool kX86_64 = true;
 constexpr bool kX86_64 = false;
 #endif
 
-// The sanitizer build leaves the runs over gigabytes to the plain one.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
 
 using platform::Utf8;
 

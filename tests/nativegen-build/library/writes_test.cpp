@@ -20,12 +20,6 @@
 namespace test {
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-
 using library::Entry;
 
 constexpr const char* kConsumer = R"(#include <cstdio>
