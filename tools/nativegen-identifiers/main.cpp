@@ -65,40 +65,38 @@ int main(int argc, char** argv) {
         std::fclose(in);
         return 0;
     }
-    fs::path pending;
-    std::FILE* out = CreatePending(output, &pending);
-    if (!out) {
-        std::fclose(in);
-        return Fail(pending, "cannot be created");
-    }
-    bool done = true;
+    // identifiers to change: the rewritten header is put in place whole
     if (!edits.empty()) {
+        platform::PlacedFile placed;
+        if (!placed.Open(output, false, &why)) {
+            std::fclose(in);
+            return Fail(output, why);
+        }
         std::rewind(in);
-        done = identifiers::Apply(in, out, edits);
-        if (!done) why = "a read or write failed";
+        bool done = identifiers::Apply(in, placed.Stream(), edits);
+        std::fclose(in);
+        if (!done) return Fail(input, "a read or write failed");  // the new file goes with `placed`
+        if (!placed.Commit(&why)) return Fail(output, why);
+        return 0;
     }
     std::fclose(in);
-    if (std::fclose(out) != 0 && done) {
-        done = false;
-        why = "a write failed";
+    // nothing to change: a link (--link), or the system copies the file
+    // whole, beside the output first and then moved over it
+    fs::path pending;
+    std::FILE* out = CreatePending(output, &pending);
+    if (!out || std::fclose(out) != 0) return Fail(pending, "cannot be created");
+    if (link) {
+        fs::remove(pending, error);
+        fs::create_hard_link(input, pending, error);
     }
-    error.clear();
-    /* nothing to change? a link, or the system copies the file whole */
-    if (done && edits.empty()) {
-        if (link) {
-            fs::remove(pending, error);
-            fs::create_hard_link(input, pending, error);
-        }
-        if (!link || error) {
-            error.clear();
-            fs::copy_file(input, pending, fs::copy_options::overwrite_existing, error);
-        }
+    if (!link || error) {
+        error.clear();
+        fs::copy_file(input, pending, fs::copy_options::overwrite_existing, error);
     }
-    if (done && !error) fs::rename(pending, output, error);
-    if (!done || error) {
+    if (error || !platform::MoveIntoPlace(pending, output, &why)) {
         std::error_code ignored;
         fs::remove(pending, ignored);  // the program's own file, never the input
-        return Fail(done ? output : input, done ? "cannot be replaced" : why);
+        return Fail(error ? input : output, error ? "cannot be copied: " + error.message() : why);
     }
     return 0;
 }
