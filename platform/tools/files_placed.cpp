@@ -41,6 +41,28 @@ bool SameBytes(const fs::path& a, const fs::path& b) {
 
 }  // namespace
 
+namespace system {
+WatchedFile watchedFiles[kWatchedFiles];
+}  // namespace system
+
+int WatchNewFile(const fs::path& path) {
+    system::HookInterruption();
+    fs::path::string_type name = system::RemovalName(path);
+    if (name.empty()) return -1;
+    for (int i = 0; i < system::kWatchedFiles; ++i) {
+        system::WatchedFile& slot = system::watchedFiles[i];
+        if (slot.held.load()) continue;
+        slot.name = std::move(name);
+        slot.held.store(true);
+        return i;
+    }
+    return -1;
+}
+
+void UnwatchNewFile(int place) {
+    if (place >= 0 && place < system::kWatchedFiles) system::watchedFiles[place].held.store(false);
+}
+
 bool PlacedFile::Open(const fs::path& target, bool onlyIfChanged, std::string* why) {
     Abandon();
     target_ = system::FollowLinks(target);

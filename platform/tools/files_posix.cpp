@@ -7,7 +7,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -84,16 +83,6 @@ namespace {
 // `call` failed on `path`, as a reason: the call, then the system's word.
 std::string Failed(const char* call, int error) { return std::string(call) + ": " + std::strerror(error); }
 
-// The new files an interruption removes. Invariant: a slot whose `held` is
-// set holds the absolute name of a file of this process, written before
-// `held` was set and left alone until it is cleared; the handler reads
-// nothing else. The name is held whole, so no length is refused.
-struct Watched {
-    std::atomic<bool> held{false};
-    std::string name;  // its c_str() is read by the handler while `held`
-};
-constexpr int kWatched = 8;
-Watched watched[kWatched];
 struct sigaction before[3];  // what each signal did before: run after the removal
 constexpr int kSignals[3] = {SIGINT, SIGTERM, SIGHUP};
 
@@ -101,7 +90,7 @@ constexpr int kSignals[3] = {SIGINT, SIGTERM, SIGHUP};
 // to the handler that was there before, or its default course.
 void OnSignal(int signal) {
     int saved = errno;
-    for (Watched& file : watched)
+    for (system::WatchedFile& file : system::watchedFiles)
         if (file.held.load()) unlink(file.name.c_str());
     for (int i = 0; i < 3; ++i) {
         if (kSignals[i] != signal) continue;
@@ -132,25 +121,6 @@ void Hook() {
 
 }  // namespace
 
-int WatchNewFile(const std::filesystem::path& path) {
-    static const bool hooked = (Hook(), true);
-    (void)hooked;
-    std::error_code error;
-    std::filesystem::path absolute = std::filesystem::absolute(path, error);
-    if (error) return -1;
-    for (int i = 0; i < kWatched; ++i) {
-        if (watched[i].held.load()) continue;
-        watched[i].name = absolute.native();
-        watched[i].held.store(true);
-        return i;
-    }
-    return -1;
-}
-
-void UnwatchNewFile(int place) {
-    if (place >= 0 && place < kWatched) watched[place].held.store(false);
-}
-
 bool MoveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to, std::string* why) {
     if (rename(from.c_str(), to.c_str()) == 0) return true;
     *why = "cannot be written: " + Failed("rename", errno);
@@ -160,6 +130,17 @@ bool MoveIntoPlace(const std::filesystem::path& from, const std::filesystem::pat
 bool RemoveFile(const std::filesystem::path& path) { return unlink(path.c_str()) == 0 || errno == ENOENT; }
 
 namespace system {
+
+std::filesystem::path::string_type RemovalName(const std::filesystem::path& path) {
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? std::string() : absolute.native();
+}
+
+void HookInterruption() {
+    static const bool hooked = (Hook(), true);
+    (void)hooked;
+}
 
 unsigned long ProcessNumber() { return static_cast<unsigned long>(getpid()); }
 

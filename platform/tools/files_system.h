@@ -2,6 +2,7 @@
 // the steps platform/tools/files_placed.cpp builds a placed file from.
 #pragma once
 
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -22,5 +23,23 @@ bool Settle(std::FILE* stream, const std::filesystem::path& like, std::string* w
 
 // This process's number, as the system counts them.
 unsigned long ProcessNumber();
+
+// The new files an interruption removes. Invariant: a slot whose `held` is
+// set holds the name (RemovalName's) of a file of this process, written
+// before `held` was set and left alone until it is cleared; the handler
+// reads nothing else. The name is held whole, so no length is refused.
+struct WatchedFile {
+    std::atomic<bool> held{false};
+    std::filesystem::path::string_type name;  // its c_str() is read by the handler while `held`
+};
+inline constexpr int kWatchedFiles = 8;
+extern WatchedFile watchedFiles[kWatchedFiles];
+
+// `path` as the handler removes it, whatever the working folder: absolute
+// (on Windows behind "\\?\"); empty when it cannot be made so.
+std::filesystem::path::string_type RemovalName(const std::filesystem::path& path);
+
+// Puts the handler that removes the watched files in place, once.
+void HookInterruption();
 
 }  // namespace platform::system

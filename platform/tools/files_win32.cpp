@@ -11,7 +11,6 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <atomic>
 
 #include "platform/tools/files_system.h"
 
@@ -177,22 +176,11 @@ std::FILE* OpenRegularForRead(const std::filesystem::path& path) {
 
 namespace {
 
-// The new files an interruption removes. Invariant: a slot whose `held` is
-// set holds the "\\?\" name of a file of this process, written before
-// `held` was set and left alone until it is cleared; the handler reads
-// nothing else. Names of any length.
-struct Watched {
-    std::atomic<bool> held{false};
-    std::wstring name;
-};
-constexpr int kWatched = 8;
-Watched watched[kWatched];
-
 // Runs on a thread of its own: removes every watched file (an open one
 // goes when its last handle does), then lets the next handler (the
 // runtime's, or the system's) end the process.
 BOOL WINAPI OnConsoleEvent(DWORD) {
-    for (Watched& file : watched)
+    for (system::WatchedFile& file : system::watchedFiles)
         if (file.held.load()) DeleteFileW(file.name.c_str());
     return FALSE;
 }
@@ -201,22 +189,6 @@ BOOL WINAPI OnConsoleEvent(DWORD) {
 std::string Failed(const char* call) { return std::string(call) + ": error " + std::to_string(GetLastError()); }
 
 }  // namespace
-
-int WatchNewFile(const std::filesystem::path& path) {
-    static const bool hooked = (SetConsoleCtrlHandler(OnConsoleEvent, TRUE), true);
-    (void)hooked;
-    for (int i = 0; i < kWatched; ++i) {
-        if (watched[i].held.load()) continue;
-        watched[i].name = LongPath(path);
-        watched[i].held.store(true);
-        return i;
-    }
-    return -1;
-}
-
-void UnwatchNewFile(int place) {
-    if (place >= 0 && place < kWatched) watched[place].held.store(false);
-}
 
 bool MoveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to, std::string* why) {
     const std::wstring source = LongPath(from), target = LongPath(to);
@@ -238,6 +210,13 @@ bool RemoveFile(const std::filesystem::path& path) {
 }
 
 namespace system {
+
+std::filesystem::path::string_type RemovalName(const std::filesystem::path& path) { return LongPath(path); }
+
+void HookInterruption() {
+    static const bool hooked = (SetConsoleCtrlHandler(OnConsoleEvent, TRUE), true);
+    (void)hooked;
+}
 
 unsigned long ProcessNumber() { return GetCurrentProcessId(); }
 
