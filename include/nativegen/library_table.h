@@ -1,4 +1,4 @@
-// A generated library's table as data: its entries, name index, folders and frames, and the name hash.
+// A generated library's table as data: its entries, name index, folders, frames and package.json files, and the name hash.
 //
 // What NAME.table.cpp defines, constant-initialised, and what the front
 // end builds the index with. Only <cstddef> and <cstdint>: a table
@@ -51,12 +51,47 @@ struct frame {
 // the frame is damaged or does not hold exactly that many.
 using decompressor = bool (*)(const frame& f, void* buffer, std::size_t size) noexcept;
 
+// What a JSON value kept from a package.json is.
+enum value_type : unsigned char { null_value, string_value, array_value, object_value, other_value };
+
+// One JSON value of a package.json's "exports" or "imports": a string's
+// bytes in `text`; an array's items, or an object's members as key and
+// value in turn (keys as string values, in the file's order), `count`
+// values from the package's value array at `first`. Numbers and booleans
+// are other_value: resolution refuses them as targets.
+struct value {
+    value_type type;
+    name text;
+    unsigned first, count;
+};
+
+// What a package.json's "type" says.
+enum package_type : unsigned char { type_none, type_commonjs, type_module };
+
+// A package.json as resolution reads it, read when the library is built:
+// its folder (below the library's root, "" the root, no "/" after it);
+// whether it is valid JSON (when not, nothing else is kept); "name" and
+// "main" when they are strings (null text otherwise); "type"; "exports"
+// and "imports" as the index of their value in `values` (-1: absent).
+struct package {
+    name folder;
+    bool valid;
+    package_type type;
+    name package_name;
+    name main;
+    int exports, imports;
+    const value* values;
+};
+
 // A whole library. Invariants the front end keeps: `entries` are in the
 // library's order (a package's in byte order of their names); `slot_count`
 // is a power of two at least twice `count`, so every probe meets an empty
 // slot; `folders` are in byte order of their paths, the root always among
 // them; `frames`, when not null, stand beside `entries` one for one, and
-// `decompress` is then not null.
+// `decompress` is then not null; `packages` (one per package.json entry)
+// are in byte order of their folders. `source`, when not null, is the
+// folder on disk the library was made from, kept for builds that read
+// it there instead (the tree mounts that folder).
 struct table {
     const entry* entries;
     std::size_t count;
@@ -68,6 +103,9 @@ struct table {
     std::size_t name_count;
     const frame* frames;
     decompressor decompress;
+    const package* packages;
+    std::size_t package_count;
+    const char* source;
 };
 
 // The hash of the `n` bytes at `p` that places a name in the index: each
