@@ -67,7 +67,7 @@ struct Plan {
     bool compress = false;  // entries may be zstd frames: read() decompresses, data is null for those
     // a package's package.json files, in byte order of their folders (null: none); not owned
     const std::vector<nativegen::detail::package_json>* packages = nullptr;
-    std::string source;     // the folder the table names to be read from (UTF-8); empty: none
+    std::string source = {};  // the folder the table names to be read from (UTF-8); empty: none
 };
 
 // A file to write: its name below the output directory and its content.

@@ -56,8 +56,8 @@ struct Request {
     // a package: its package.json files as read (packages.h), in byte order
     // of their folders; and the root it was made from, for the table to
     // name when the library is read there (empty: none)
-    std::vector<nativegen::detail::package_json> packages;
-    std::string source;
+    std::vector<nativegen::detail::package_json> packages = {};
+    std::string source = {};
 };
 
 // A library's blob written as its bytes come, to a scratch file beside
