@@ -310,3 +310,193 @@ TEST(TreeTest, PackageAtGivesEachFoldersPackageJson) {
         }
     }
 }
+
+TEST(TreeTest, NormaliseGivesOneSpellingOfEachAbsolutePath) {
+    const bool backslash = NATIVEGEN_BACKSLASH;
+    const struct {
+        std::string_view path;
+        std::string normal;  // empty: not an absolute path
+    } rows[] = {
+        {"/", "/"},
+        {"/a/b", "/a/b"},
+        {"/a/./b", "/a/b"},
+        {"/.", "/"},
+        {"/a/b/.", "/a/b"},
+        {"/a/../b", "/b"},
+        {"/a/b/..", "/a"},
+        {"//a//b", "/a/b"},
+        {"///", "/"},
+        {"/a/b/", "/a/b"},
+        {"/a/b//", "/a/b"},
+        {"/..", "/"},
+        {"/../a", "/a"},
+        {"/a/../../b", "/b"},
+        {"/a/b/../../..", "/"},
+        {"/...", "/..."},
+        {"/a/.b/..c/c..", "/a/.b/..c/c.."},
+        {"a/b", ""},
+        {"./a", ""},
+        {"", ""},
+        {"/a\0b"sv, ""},
+        {"/a/\0"sv, ""},
+        {"\0/a"sv, ""},
+        {"\\a\\b", backslash ? "/a/b" : ""},
+        {"/a\\b\\..\\c", backslash ? "/a/c" : "/a\\b\\..\\c"},
+        {"/a/b\\", backslash ? "/a/b" : "/a/b\\"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(nativegen::normalise(row.path), row.normal) << row.path;
+}
+
+TEST(TreeTest, MountRefusesWhatIsNotAnAbsolutePathOrAFolder) {
+    const std::string file = (Fixture() / "package.json").u8string();
+    const std::string missing = (Fixture() / "missing").u8string();
+    const struct {
+        const char* why;
+        std::string_view at;
+        std::string folder;  // mounted from disk; empty: the plain library
+        fault answer;
+    } rows[] = {
+        {"a library at the root", "/", "", fault::none},
+        {"a folder at a long spelling", "/a/../b/", NATIVEGEN_TREE_FIXTURE, fault::none},
+        {"a relative path", "b", NATIVEGEN_TREE_FIXTURE, fault::bad_path},
+        {"an empty path", "", "", fault::bad_path},
+        {"a zero byte", "/b\0"sv, "", fault::bad_path},
+        {"a file for a folder", "/b", file, fault::not_folder},
+        {"a missing folder", "/b", missing, fault::not_folder},
+        {"no folder at all", "/b", "\x01", fault::not_folder},
+    };
+    for (const auto& row : rows) {
+        nativegen::tree t;
+        const fault f = row.folder.empty() ? t.mount(row.at, tree_plain::library()) : t.mount(row.at, row.folder);
+        EXPECT_EQ(f, row.answer) << row.why;
+        // a refused mount leaves nothing mounted
+        std::vector<std::string> names;
+        EXPECT_EQ(t.list("/", names), fault::none) << row.why;
+        EXPECT_EQ(names.empty(), f != fault::none) << row.why;
+    }
+    // a library naming a source folder that is not there is not mounted
+    nativegen::detail::table gone = tree_plain::library().table();
+    gone.source = missing.c_str();
+    nativegen::tree t;
+    EXPECT_EQ(t.mount("/p", nativegen::library(gone)), fault::not_folder);
+    EXPECT_EQ(t.kind("/p"), kind::none);
+}
+
+namespace {
+
+// A fresh folder below the system's temporary one, removed with all it holds.
+class Scratch {
+public:
+    Scratch() {
+        static std::atomic<int> made{0};
+        root_ = fs::temp_directory_path() /
+                ("nativegen-tree-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                 std::to_string(made++) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(root_);
+        fs::create_directories(root_);
+    }
+    ~Scratch() {
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+    const fs::path& path() const { return root_; }
+    void Write(const std::string& name, const std::string& bytes) const {
+        fs::create_directories((root_ / fs::u8path(name)).parent_path());
+        std::ofstream(root_ / fs::u8path(name), std::ios::binary) << bytes;
+    }
+
+private:
+    fs::path root_;
+};
+
+std::string Read(const nativegen::tree& t, std::string_view path) {
+    nativegen::contents c;
+    return t.read(path, c) == fault::none ? std::string(c.bytes()) : "(" + std::string(nativegen::describe(t.read(path, c))) + ")";
+}
+
+}  // namespace
+
+TEST(TreeTest, AFolderOnDiskIsReadWhenAskedAndItsPackageJsonOnce) {
+    const Scratch s;
+    s.Write("a.js", "one");
+    s.Write("package.json", R"({"name": "first"})");
+    nativegen::tree t;
+    ASSERT_EQ(t.mount("/s", s.path().u8string()), fault::none);
+    EXPECT_EQ(Read(t, "/s/a.js"), "one");
+    const nativegen::package* p = t.package_at("/s");
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(Text(p->package_name), "first");
+
+    s.Write("a.js", "two, and longer");
+    s.Write("b/c.js", "three");
+    s.Write("package.json", R"({"name": "second"})");
+    EXPECT_EQ(Read(t, "/s/a.js"), "two, and longer");
+    EXPECT_EQ(Read(t, "/s/b/c.js"), "three");
+    EXPECT_EQ(t.kind("/s/b"), kind::folder);
+    // the package.json read first is kept, where it was
+    EXPECT_EQ(t.package_at("/s"), p);
+    EXPECT_EQ(Text(p->package_name), "first");
+    // and one not there when first asked stays not there
+    EXPECT_EQ(t.package_at("/s/b"), nullptr);
+    s.Write("b/package.json", "{}");
+    EXPECT_EQ(t.package_at("/s/b"), nullptr);
+
+    // a folder named package.json is no package.json file
+    fs::create_directories(s.path() / "d" / "package.json");
+    EXPECT_EQ(t.package_at("/s/d"), nullptr);
+    fs::remove(s.path() / "a.js");
+    EXPECT_EQ(Read(t, "/s/a.js"), "(no such entry)");
+}
+
+TEST(TreeTest, SymbolicLinksOnDiskAreFollowed) {
+    const Scratch s;
+    s.Write("real/f.js", "linked");
+    std::error_code error;
+    fs::create_directory_symlink(s.path() / "real", s.path() / "to-folder", error);
+    if (!error) fs::create_symlink(s.path() / "real" / "f.js", s.path() / "to-file", error);
+    if (!error) fs::create_symlink(s.path() / "nothing", s.path() / "broken", error);
+    if (error) GTEST_SKIP() << "symbolic links cannot be made here: " << error.message();
+    nativegen::tree t;
+    ASSERT_EQ(t.mount("/s", s.path().u8string()), fault::none);
+    ASSERT_EQ(t.mount("/l", (s.path() / "to-folder").u8string()), fault::none);
+    std::vector<std::string> names;
+    ASSERT_EQ(t.list("/s", names), fault::none);
+    EXPECT_EQ(names, (std::vector<std::string>{"broken", "real/", "to-file", "to-folder/"}));
+    EXPECT_EQ(t.kind("/s/to-folder"), kind::folder);
+    EXPECT_EQ(Read(t, "/s/to-folder/f.js"), "linked");
+    EXPECT_EQ(Read(t, "/s/to-file"), "linked");
+    EXPECT_EQ(Read(t, "/l/f.js"), "linked");
+    EXPECT_EQ(t.kind("/s/broken"), kind::none);
+    EXPECT_EQ(Read(t, "/s/broken"), "(no such entry)");
+    EXPECT_EQ(Read(t, "/s/to-file/x"), "(not a folder)");
+}
+
+TEST(TreeTest, ThreadsAskingAtOnceGetOnePackageJson) {
+    // many folders, each asked first by every thread at once
+    const Scratch s;
+    std::vector<std::string> folders;
+    for (int i = 0; i < 200; ++i) {
+        folders.push_back("/s/p" + std::to_string(i));
+        if (i % 5 != 0) s.Write("p" + std::to_string(i) + "/package.json", R"({"name": "p)" + std::to_string(i) + "\"}");
+    }
+    nativegen::tree t;
+    ASSERT_EQ(t.mount("/s", s.path().u8string()), fault::none);
+    std::vector<std::vector<const nativegen::package*>> seen(4);
+    std::atomic<int> ready{0};
+    std::vector<std::thread> threads;
+    for (auto& mine : seen)
+        threads.emplace_back([&] {
+            ++ready;
+            while (ready < static_cast<int>(seen.size())) std::this_thread::yield();
+            for (const std::string& folder : folders) mine.push_back(t.package_at(folder));
+        });
+    for (std::thread& thread : threads) thread.join();
+    for (const auto& mine : seen) EXPECT_EQ(mine, seen[0]);
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        ASSERT_EQ(seen[0][i] != nullptr, i % 5 != 0) << folders[i];
+        if (seen[0][i]) {
+            EXPECT_EQ(Text(seen[0][i]->package_name), "p" + std::to_string(i));
+        }
+        EXPECT_EQ(t.package_at(folders[i]), seen[0][i]) << folders[i];
+    }
+}
