@@ -122,7 +122,6 @@ const std::vector<Row>& Rows() {
         {"a path two parts past a file", "/pkg/lib/index.js/x/y", kind::none, fault::not_folder, {}, fault::not_folder, ""},
         {"missing in a folder", "/pkg/lib/missing.js", kind::none, fault::no_entry, {}, fault::no_entry, ""},
         {"below a missing folder", "/pkg/missing/x.js", kind::none, fault::no_entry, {}, fault::no_entry, ""},
-        {"another case", "/pkg/LIB", kind::none, fault::no_entry, {}, fault::no_entry, ""},
         {"outside every mount", "/nowhere", kind::none, fault::no_entry, {}, fault::no_entry, ""},
         {"below nothing mounted", "/far/x", kind::none, fault::no_entry, {}, fault::no_entry, ""},
         {"a folder above a mount", "/far", kind::folder, fault::none, {"away/"}, fault::is_folder, ""},
@@ -178,6 +177,20 @@ TEST(TreeTest, EveryMountOfTheFixtureAnswersEveryRowAlike) {
                 EXPECT_FALSE(c.held()) << why;
             }
         }
+    }
+}
+
+TEST(TreeTest, ALibrarysNamesAreTheirBytesWhateverTheSystem) {
+    // (a folder on disk compares names as its system does: on Windows without case)
+    for (const nativegen::library lib : {tree_plain::library(), tree_packed::library()}) {
+        nativegen::tree t;
+        ASSERT_EQ(t.mount("/pkg", lib), fault::none);
+        EXPECT_EQ(t.kind("/pkg/lib/index.js"), kind::file);
+        EXPECT_EQ(t.kind("/pkg/LIB/index.js"), kind::none);
+        EXPECT_EQ(t.kind("/pkg/lib/Index.js"), kind::none);
+        EXPECT_EQ(t.kind("/pkg/LIB"), kind::none);
+        std::vector<std::string> names;
+        EXPECT_EQ(t.list("/pkg/LIB", names), fault::no_entry);
     }
 }
 
