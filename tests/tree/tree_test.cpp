@@ -1,11 +1,10 @@
-// The tree over the front end's libraries of tests/fixtures/tree (stored as they are and compressed), the same folder on disk, and a library naming it as its source: one table of answers for all.
+// The tree over the front end's libraries of tests/fixtures/tree (stored as they are, compressed, and read from their source folder) and that folder on disk: one table of answers for all.
 #include <nativegen/tree.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
-#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -15,9 +14,9 @@
 #include <thread>
 #include <vector>
 
-#include "tree/package_json.h"
 #include "tree_packed.h"
 #include "tree_plain.h"
+#include "tree_sourced.h"
 
 namespace {
 
@@ -32,16 +31,6 @@ fs::path Fixture() { return fs::u8path(NATIVEGEN_TREE_FIXTURE); }
 std::string FileBytes(std::string_view name) {
     std::ifstream in(Fixture() / fs::u8path(name), std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-// The plain library's table, naming the fixture as the folder it is read from.
-const nativegen::detail::table& SourcedTable() {
-    static const nativegen::detail::table t = [] {
-        nativegen::detail::table copy = tree_plain::library().table();
-        copy.source = NATIVEGEN_TREE_FIXTURE;
-        return copy;
-    }();
-    return t;
 }
 
 // One way to mount the fixture, and whether a file's bytes read through it
@@ -61,7 +50,7 @@ const std::vector<Variant>& Variants() {
         {"the folder on disk", [](nativegen::tree& t, std::string_view at) { return t.mount(at, NATIVEGEN_TREE_FIXTURE); },
          [](std::string_view) { return true; }},
         {"a library read from its source folder",
-         [](nativegen::tree& t, std::string_view at) { return t.mount(at, nativegen::library(SourcedTable())); },
+         [](nativegen::tree& t, std::string_view at) { return t.mount(at, tree_sourced::library()); },
          [](std::string_view) { return true; }},
     };
     return variants;
@@ -254,35 +243,6 @@ struct PackageRow {
 
 std::string_view Text(nativegen::detail::name n) { return std::string_view(n.text ? n.text : "", n.size); }
 
-// A library's table with the package.json files it holds, read as the
-// front end reads them, in byte order of their folders (what a table's
-// `packages` are), beside the library's own entries.
-class WithPackages {
-public:
-    explicit WithPackages(nativegen::library lib) : table_(lib.table()) {
-        for (const nativegen::entry& e : lib.all()) {
-            const std::string_view name = e.name;
-            if (name != "package.json" && !(name.size() > 13 && name.substr(name.size() - 13) == "/package.json")) continue;
-            std::string bytes(e.size, '\0');
-            EXPECT_TRUE(lib.read(e, bytes.data())) << e.name;
-            const std::string folder(name.substr(0, name.size() == 12 ? 0 : name.size() - 13));
-            json_.push_back(nativegen::detail::read_package_json(folder, bytes));
-        }
-        for (const auto& j : json_) views_.push_back(j.view());
-        std::sort(views_.begin(), views_.end(), [](const nativegen::package& a, const nativegen::package& b) {
-            return Text(a.folder) < Text(b.folder);
-        });
-        table_.packages = views_.data();
-        table_.package_count = views_.size();
-    }
-    nativegen::library library() const { return nativegen::library(table_); }
-
-private:
-    std::deque<nativegen::detail::package_json> json_;
-    std::vector<nativegen::package> views_;
-    nativegen::detail::table table_;
-};
-
 }  // namespace
 
 TEST(TreeTest, PackageAtGivesEachFoldersPackageJson) {
@@ -303,11 +263,7 @@ TEST(TreeTest, PackageAtGivesEachFoldersPackageJson) {
         {"outside every mount", "/nowhere", false, false, nullptr, nullptr, type_none, false},
         {"relative", "pkg", false, false, nullptr, nullptr, type_none, false},
     };
-    const WithPackages plain(tree_plain::library()), packed(tree_packed::library());
-    std::vector<Variant> variants = Variants();
-    variants[0].mount = [&](nativegen::tree& t, std::string_view at) { return t.mount(at, plain.library()); };
-    variants[1].mount = [&](nativegen::tree& t, std::string_view at) { return t.mount(at, packed.library()); };
-    for (const Variant& v : variants) {
+    for (const Variant& v : Variants()) {
         const nativegen::tree t = Mounted(v);
         for (const PackageRow& row : rows) {
             const std::string why = std::string(v.name) + ": " + row.why;
