@@ -146,8 +146,14 @@ function fixtures(casesFile, out) {
     for (const f of cases.fixtures) {
       const root = path.join(scratch, f.name);
       buildFixture(root, f.files);
-      for (const [specifier, from] of f.asks)
+      // the builtins fixture asks for every builtin node lists, bare and with "node:"
+      const every = f.name === 'builtins' ? module.builtinModules.flatMap((b) => [[b, '/main.js'], ['node:' + b, '/main.js']]) : [];
+      const asked = new Set();
+      for (const [specifier, from] of [...f.asks, ...every]) {
+        if (asked.has(specifier + '\0' + from)) continue;
+        asked.add(specifier + '\0' + from);
         questions.push({ fixture: f.name, root, specifier, from, conditions: f.conditions ?? [] });
+      }
     }
     const answers = askNode(questions);
     writeTable(out, questions.map(({ fixture, specifier, from, conditions }, n) =>
