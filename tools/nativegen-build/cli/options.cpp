@@ -15,7 +15,8 @@ std::string Usage() {
            "       " + pad + " [--safe-identifiers] [--stamp FILE]\n" +
            "       " + p + " ROOT DIR --library NAME [--namespace NS] [--data incbin|msvc]\n" +
            "       " + pad + " [--compress[=LEVEL]]\n" +
-           "       " + pad + " [--files GLOB... [--exclude GLOB]... [--skip-folder DIR]...]\n" +
+           "       " + pad + " [--files GLOB... [--exclude GLOB]... [--skip-folder DIR]...\n" +
+           "       " + pad + "  [--read-from-source]]\n" +
            "       " + pad + " [--target " + library::TargetNames("|", "|") + "]\n" +
            "       " + pad + " [--depfile FILE [--depfile-target FILE]] [--strict] [--stamp FILE]\n" +
            "       " + p + " --check-names --library NAME [--namespace NS] [--compress[=LEVEL]]\n" +
@@ -82,6 +83,8 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
             if (!level.empty()) options->compress = std::stoi(level);
         } else if (a == "--strict") {
             options->strict = true;
+        } else if (a == "--read-from-source") {
+            options->readFromSource = true;
         } else if (a == "--safe-identifiers") {
             options->safeIdentifiers = true;
         } else if (a == "--check-names") {
@@ -124,6 +127,11 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
     }
     if (options->library.empty() && !options->files.empty()) {
         *why = "--files goes with --library";
+        return false;
+    }
+    if (options->files.empty() && options->readFromSource) {
+        // a script library's names are module names, which no folder on disk holds
+        *why = "--read-from-source goes with --files";
         return false;
     }
     if (options->files.empty() && (!options->exclude.empty() || !options->skip.empty())) {

@@ -14,7 +14,8 @@
 //                   changes when the files do and nothing that includes it
 //                   compiles again.
 //   NAME.table.cpp  constant-initialised data alone: the entries, an index
-//                   by name and one by folder, in one
+//                   by name and one by folder (a package's package.json
+//                   fields too, packages.h), in one
 //                   nativegen::detail::table (<nativegen/library_table.h>);
 //                   names are string literals, never identifiers. (Incbin)
 //                   With them the blob, NAME.<hash>.bin beside it (named by
@@ -35,6 +36,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "tree/package_json.h"
 
 namespace library {
 
@@ -63,6 +66,9 @@ struct Plan {
                             // folder, then HashedBlobName
     bool package = false;   // a package: names are paths (UTF-8), entries in byte order of them
     bool compress = false;  // entries may be zstd frames: read() decompresses, data is null for those
+    // a package's package.json files, in byte order of their folders (null: none); not owned
+    const std::vector<nativegen::detail::package_json>* packages = nullptr;
+    std::string source = {};  // the folder the table names to be read from (UTF-8); empty: none
 };
 
 // A file to write: its name below the output directory and its content.
