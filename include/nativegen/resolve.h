@@ -33,10 +33,11 @@ enum class format { none, builtin, commonjs, module, json, wasm, addon };
 const char* describe(format f) noexcept;
 
 // The answer: the tree path of the file and its format, as node's
-// resolve reports them (a builtin's name: as asked for require, "node:NAME"
-// for import, whose format is none when "node:" was asked, as any other
-// scheme's URL, "data:..." say, is the answer as it is; none too for a ".js" or extensionless file no package.json
-// gives a "type", which node leaves to the source); or node's error code
+// resolve reports them. A builtin is its name as asked for require and
+// "node:NAME" for import (format none when "node:" was asked, as for any
+// other scheme's URL, "data:..." say, which is the answer as it is). A
+// ".js" or extensionless file no package.json gives a "type" has format
+// none: node leaves it to the source. A failure is node's error code
 // ("MODULE_NOT_FOUND", "ERR_MODULE_NOT_FOUND", ...) and its message.
 struct resolution {
     std::string path;
