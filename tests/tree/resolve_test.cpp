@@ -77,10 +77,19 @@ TEST(Resolve, TheTableCoversEveryFixture) {
     EXPECT_GE(Rows().size(), 300u);
 }
 
+// The rows a file system that folds case (Windows') answers otherwise,
+// as node there would: "FS" finds node_modules/fs, "./weird" weird.JS.
+bool FoldsCaseOtherwise(const row& r) {
+    return NATIVEGEN_FOLDS_CASE && ((r.fixture == "builtins" && (r.specifier == "FS" || r.specifier == "node:FS")) ||
+                                    (r.fixture == "files" && r.specifier == "./weird"));
+}
+
 TEST(Resolve, AsNodeDoesOverTheFixturesOnDisk) {
-    const std::vector<std::string> d = Differences([](nativegen::tree& t, const std::string& fixture) {
-        ASSERT_EQ(t.mount("/", std::string(NATIVEGEN_RESOLVE_FIXTURES) + "/" + fixture), nativegen::fault::none);
-    });
+    const std::vector<std::string> d = Differences(
+        [](nativegen::tree& t, const std::string& fixture) {
+            ASSERT_EQ(t.mount("/", std::string(NATIVEGEN_RESOLVE_FIXTURES) + "/" + fixture), nativegen::fault::none);
+        },
+        FoldsCaseOtherwise);
     EXPECT_TRUE(d.empty()) << d.size() << " of " << 2 * Rows().size() << " answers differ:\n" << Lines(d);
 }
 
