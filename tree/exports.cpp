@@ -125,14 +125,16 @@ struct target_result {
     std::string url;
 };
 
+// PACKAGE_TARGET_RESOLVE over one package's targets for one matched key:
+// what a target gives, or the failure node throws for it.
 struct target_walk {
     const resolve_scope& s;
     const package& p;
     std::string folder;     // the package's folder, a tree path
     std::string json_url;   // its package.json's URL pathname
-    std::string_view subpath;  // what '*' or a folder mapping stands for
+    std::string_view subpath;  // what the key's '*' stands for
     std::string_view match;    // the key matched
-    bool pattern, internal, path_map;
+    bool pattern, internal;
 
     std::string config_path() const { return (folder == "/" ? "" : folder) + "/package.json"; }
 
@@ -285,7 +287,7 @@ bool present(const package& p, int field) { return field >= 0 && p.values[field]
 std::string package_exports_resolve(const resolve_scope& s, std::string_view folder, const package& p,
                                     std::string_view subpath) {
     const std::string json_path = (folder == "/" ? "" : std::string(folder)) + "/package.json";
-    target_walk walk{s, p, std::string(folder), url_from_path(json_path), {}, subpath, false, false, false};
+    target_walk walk{s, p, std::string(folder), url_from_path(json_path), {}, subpath, false, false};
     auto not_exported = [&]() {
         fail("ERR_PACKAGE_PATH_NOT_EXPORTED",
              subpath == "." ? "No \"exports\" main defined in " + json_path + " imported from " + std::string(s.asking)
@@ -328,7 +330,6 @@ std::string package_exports_resolve(const resolve_scope& s, std::string_view fol
     walk.subpath = star;
     walk.match = best;
     walk.pattern = true;
-    walk.path_map = subpath.back() == '/';
     const target_result r = walk.resolve(*member(p, exports, best));
     if (r.state != target_result::found) not_exported();
     return r.url;
@@ -345,7 +346,7 @@ std::string package_imports_resolve(const resolve_scope& s, std::string_view nam
     const std::string json_path = (folder == "/" ? "" : folder) + "/package.json";
     if (p && p->imports >= 0) {
         const value& imports = p->values[p->imports];
-        target_walk walk{s, *p, folder, url_from_path(json_path), {}, name, false, true, false};
+        target_walk walk{s, *p, folder, url_from_path(json_path), {}, name, false, true};
         const value* target = imports.type == object_value && name.find('*') == std::string_view::npos
                                   ? member(*p, imports, name)
                                   : nullptr;

@@ -64,8 +64,8 @@ const package* read_package(const resolve_scope& s, std::string_view folder);
 std::string package_scope(const resolve_scope& s, std::string_view path);
 // Whether a package's "exports" or "imports" is there and not null.
 bool present(const package& p, int field);
-// PACKAGE_EXPORTS_RESOLVE of `subpath` ("." or "./x") in the package in
-// `folder`; `base` the asking file for messages.
+// PACKAGE_EXPORTS_RESOLVE of `subpath` ("." or "./x") in the package `p`
+// whose folder is `folder` (a tree path).
 std::string package_exports_resolve(const resolve_scope& s, std::string_view folder, const package& p,
                                     std::string_view subpath);
 // PACKAGE_IMPORTS_RESOLVE of the "#" specifier `name` from the file URL
