@@ -4,6 +4,7 @@
 # them and over their folder.
 #
 #   cmake -DSOURCE=<project source> -DWORK=<dir> -DBUILDER=<nativegen-build> -DTREE_LIBRARY=<libnativegen_tree.a>
+#         -DCXX=<the compiler the tree was built with> -DCXX_FLAGS=<its flags (a sanitizer's)>
 #         -P tests/resolve/packages_check.cmake
 execute_process(COMMAND ${SOURCE}/tests/packages/fetch OUTPUT_VARIABLE folder OUTPUT_STRIP_TRAILING_WHITESPACE
                 RESULT_VARIABLE fetched)
@@ -11,7 +12,8 @@ if(NOT fetched EQUAL 0 OR folder STREQUAL "")
   message(FATAL_ERROR "tests/packages/fetch could not fetch the npm packages")
 endif()
 execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE}/tests/resolve/packages -B ${WORK} -G Ninja
-                        -DCMAKE_BUILD_TYPE=Release -DNATIVEGEN_SOURCE=${SOURCE} -DBUILDER=${BUILDER}
+                        -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=${CXX} "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}"
+                        -DNATIVEGEN_SOURCE=${SOURCE} -DBUILDER=${BUILDER}
                         -DTREE_LIBRARY=${TREE_LIBRARY} -DPACKAGES=${folder}
                 RESULT_VARIABLE configured)
 if(NOT configured EQUAL 0)
