@@ -41,7 +41,16 @@ resolution resolver::resolve(std::string_view specifier, std::string_view asking
     try {
         return esm ? detail::resolve_module(s) : detail::resolve_require(s);
     } catch (const detail::resolve_failure& f) {
-        return {{}, format::none, f.code, f.message};
+        // node's message, naming the specifier and the asking module where it does not
+        const std::string spec(specifier);
+        auto has = [&](const std::string& s) { return f.message.find(s) != std::string::npos; };
+        const bool names_spec = has("'" + spec + "'") || has("\"" + spec + "\"");
+        std::string message = f.message;
+        if (!names_spec)
+            message += " (resolving '" + spec + "'" + (has(from) ? "" : " from " + from) + ")";
+        else if (!has(from))
+            message += " (from " + from + ")";
+        return {{}, format::none, f.code, message};
     }
 }
 

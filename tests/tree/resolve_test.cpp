@@ -112,6 +112,27 @@ TEST(Resolve, AsNodeDoesOverTheFixturesAsLibraries) {
     EXPECT_LT(skipped, 10u);
 }
 
+TEST(Resolve, EveryFailureNamesTheSpecifierAndTheAskingModule) {
+    std::map<std::string, nativegen::tree> trees;
+    std::set<std::string> codes;
+    for (const row& r : Rows()) {
+        auto [it, fresh] = trees.try_emplace(r.fixture);
+        if (fresh) ASSERT_EQ(it->second.mount("/", std::string(NATIVEGEN_RESOLVE_FIXTURES) + "/" + r.fixture), nativegen::fault::none);
+        const nativegen::resolver resolver(it->second, {r.conditions, {}});
+        const std::string spec = resolve_table::specifier(r);
+        for (const mode how : {mode::require, mode::import}) {
+            const nativegen::resolution m = resolver.resolve(spec, r.from, how);
+            if (m.ok()) continue;
+            codes.insert(m.code);
+            const bool quoted = m.message.find("'" + spec + "'") != std::string::npos ||
+                                m.message.find("\"" + spec + "\"") != std::string::npos;
+            EXPECT_TRUE(quoted && m.message.find(r.from) != std::string::npos)
+                << m.code << " for '" << spec << "' from " << r.from << ": " << m.message;
+        }
+    }
+    EXPECT_GE(codes.size(), 10u);  // every code the table holds
+}
+
 TEST(Resolve, ManyThreadsAnswerAsOne) {
     nativegen::tree t;
     ASSERT_EQ(t.mount("/", std::string(NATIVEGEN_RESOLVE_FIXTURES) + "/exports"), nativegen::fault::none);
