@@ -1,0 +1,118 @@
+// The engine's setup and the small pieces every part of the host's glue shares.
+#include "engine.h"
+
+#include <cstdio>
+
+#include <js/ErrorReport.h>
+#include <js/Exception.h>
+#include <js/Initialization.h>
+#include <js/PropertyAndElement.h>
+#include <js/Stack.h>
+#include <jsfriendapi.h>
+
+namespace host {
+
+namespace {
+
+const JSClass global_class = {"global", JSCLASS_GLOBAL_FLAGS, &JS::DefaultGlobalClassOps};
+
+// The engine's heap may grow this far: a type-check holds a whole
+// program's types.
+constexpr std::uint32_t heap_bytes = 2u * 1024 * 1024 * 1024 - 1;
+// Below the main thread's usual 8 MiB, so that deep recursion throws.
+constexpr std::size_t stack_bytes = 6 * 1024 * 1024;
+
+// The "stack" property of `exception` when it is an object that has one.
+std::string stack_of(JSContext* cx, JS::HandleValue exception) {
+    if (!exception.isObject()) return {};
+    JS::RootedObject error(cx, &exception.toObject());
+    JS::RootedValue stack(cx);
+    if (!JS_GetProperty(cx, error, "stack", &stack) || !stack.isString()) return {};
+    return utf8(cx, stack.toString());
+}
+
+}  // namespace
+
+state& of(JSContext* cx) { return *static_cast<state*>(JS_GetContextPrivate(cx)); }
+
+std::string utf8(JSContext* cx, JSString* s) {
+    if (!s) return {};
+    JS::RootedString rooted(cx, s);
+    JS::UniqueChars chars = JS_EncodeStringToUTF8(cx, rooted);
+    return chars ? std::string(chars.get()) : std::string();
+}
+
+JSString* string(JSContext* cx, std::string_view text) {
+    return JS_NewStringCopyUTF8N(cx, JS::UTF8Chars(text.data(), text.size()));
+}
+
+bool throw_error(JSContext* cx, std::string_view message, std::string_view code) {
+    JS::RootedString text(cx, string(cx, message));
+    JS::RootedValue error(cx);
+    if (!text || !JS::CreateError(cx, JSEXN_ERR, nullptr, nullptr, 0, 0, nullptr, text, JS::NothingHandleValue,
+                                  &error))
+        return false;
+    if (!code.empty()) {
+        JS::RootedObject object(cx, &error.toObject());
+        JS::RootedValue value(cx, JS::StringValue(string(cx, code)));
+        if (!JS_SetProperty(cx, object, "code", value)) return false;
+    }
+    JS_SetPendingException(cx, error);
+    return false;
+}
+
+bool read(JSContext* cx, const std::string& path, std::string& out) {
+    nativegen::contents bytes;
+    if (nativegen::fault f = of(cx).files->read(path, bytes); f != nativegen::fault::none)
+        return throw_error(cx, "cannot read " + path + ": " + nativegen::describe(f));
+    out.assign(bytes.data(), bytes.size());
+    return true;
+}
+
+void drain(JSContext* cx) { js::RunJobs(cx); }
+
+void report(JSContext* cx) {
+    JS::ExceptionStack exception(cx);
+    if (!JS::StealPendingExceptionStack(cx, &exception)) return;
+    JS::ErrorReportBuilder builder(cx);
+    if (!builder.init(cx, exception, JS::ErrorReportBuilder::WithSideEffects)) {
+        std::fprintf(stderr, "nativegen-host: an exception that cannot be described\n");
+        return;
+    }
+    std::fputs("nativegen-host: ", stderr);
+    JS::PrintError(stderr, builder, false);
+    const std::string stack = stack_of(cx, exception.exception());
+    if (!stack.empty()) std::fputs(stack.c_str(), stderr);
+    std::fflush(stderr);
+}
+
+engine::engine(state& host) {
+    if (!JS_Init()) return;
+    cx_ = JS_NewContext(heap_bytes);
+    if (!cx_) return;
+    JS_SetContextPrivate(cx_, &host);
+    JS_SetNativeStackQuota(cx_, stack_bytes);
+    if (!js::UseInternalJobQueues(cx_) || !JS::InitSelfHostedCode(cx_)) return;
+    JS::RealmOptions options;
+    global_ = std::make_unique<JS::PersistentRootedObject>(
+        cx_, JS_NewGlobalObject(cx_, &global_class, nullptr, JS::FireOnNewGlobalHook, options));
+    if (!*global_) return;
+    realm_ = std::make_unique<JSAutoRealm>(cx_, *global_);
+    if (!JS::InitRealmStandardClasses(cx_)) realm_.reset();
+}
+
+engine::~engine() {
+    if (cx_) {
+        // the roots the host holds go before their context
+        state& host = of(cx_);
+        host.commonjs.clear();
+        host.modules.clear();
+        host.builtins.clear();
+        realm_.reset();
+        global_.reset();
+        JS_DestroyContext(cx_);
+    }
+    JS_ShutDown();
+}
+
+}  // namespace host
