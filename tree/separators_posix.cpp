@@ -5,4 +5,6 @@ namespace nativegen::detail {
 
 bool is_separator(char c) noexcept { return c == '/'; }
 
+bool has_other_separator(std::string_view) noexcept { return false; }
+
 }  // namespace nativegen::detail
