@@ -22,13 +22,13 @@ constexpr std::uint32_t heap_bytes = 2u * 1024 * 1024 * 1024 - 1;
 // Below the main thread's usual 8 MiB, so that deep recursion throws.
 constexpr std::size_t stack_bytes = 6 * 1024 * 1024;
 
-// The "stack" property of `exception` when it is an object that has one.
-std::string stack_of(JSContext* cx, JS::HandleValue exception) {
+// The string property `name` of `exception` when it is an object that has one.
+std::string property_of(JSContext* cx, JS::HandleValue exception, const char* name) {
     if (!exception.isObject()) return {};
     JS::RootedObject error(cx, &exception.toObject());
-    JS::RootedValue stack(cx);
-    if (!JS_GetProperty(cx, error, "stack", &stack) || !stack.isString()) return {};
-    return utf8(cx, stack.toString());
+    JS::RootedValue value(cx);
+    if (!JS_GetProperty(cx, error, name, &value) || !value.isString()) return {};
+    return utf8(cx, value.toString());
 }
 
 }  // namespace
@@ -47,17 +47,12 @@ JSString* string(JSContext* cx, std::string_view text) {
 }
 
 bool throw_error(JSContext* cx, std::string_view message, std::string_view code) {
-    JS::RootedString text(cx, string(cx, message));
+    JS_ReportErrorUTF8(cx, "%s", std::string(message).c_str());
     JS::RootedValue error(cx);
-    if (!text || !JS::CreateError(cx, JSEXN_ERR, nullptr, nullptr, 0, 0, nullptr, text, JS::NothingHandleValue,
-                                  &error))
-        return false;
-    if (!code.empty()) {
-        JS::RootedObject object(cx, &error.toObject());
-        JS::RootedValue value(cx, JS::StringValue(string(cx, code)));
-        if (!JS_SetProperty(cx, object, "code", value)) return false;
-    }
-    JS_SetPendingException(cx, error);
+    if (code.empty() || !JS_GetPendingException(cx, &error) || !error.isObject()) return false;
+    JS::RootedObject object(cx, &error.toObject());
+    JS::RootedValue value(cx, JS::StringValue(string(cx, code)));
+    JS_SetProperty(cx, object, "code", value);  // the error stays pending either way
     return false;
 }
 
@@ -81,7 +76,9 @@ void report(JSContext* cx) {
     }
     std::fputs("nativegen-host: ", stderr);
     JS::PrintError(stderr, builder, false);
-    const std::string stack = stack_of(cx, exception.exception());
+    const std::string code = property_of(cx, exception.exception(), "code");
+    if (!code.empty()) std::fprintf(stderr, "  code: '%s'\n", code.c_str());
+    const std::string stack = property_of(cx, exception.exception(), "stack");
     if (!stack.empty()) std::fputs(stack.c_str(), stderr);
     std::fflush(stderr);
 }

@@ -1,9 +1,11 @@
 # Runs SCRIPT with the host (the script and packages from its libraries)
 # and with node (the script copied beside a node_modules that is the
-# fetched packages' own), and fails unless both succeed and their outputs
-# are the same bytes.
-#   cmake -DHOST=... -DNODE=... -DSCRIPTS=<folder> -DMODULES=<node_modules> -DSCRIPT=name.js -DWORK=<folder> -P same_as_node.cmake
-foreach(var HOST NODE SCRIPTS MODULES SCRIPT WORK)
+# fetched packages' own). Both must exit with STATUS and write the same
+# bytes to standard output, and with a STATUS other than 0 both must say
+# ERROR (when given) on standard error.
+#   cmake -DHOST=... -DNODE=... -DSCRIPTS=<folder> -DMODULES=<node_modules> -DWORK=<folder>
+#         -DSCRIPT=name.js -DSTATUS=0 [-DERROR=text] -P same_as_node.cmake
+foreach(var HOST NODE SCRIPTS MODULES SCRIPT WORK STATUS)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "same_as_node.cmake: -D${var}= is missing")
   endif()
@@ -25,12 +27,17 @@ execute_process(COMMAND ${HOST} ${SCRIPT} WORKING_DIRECTORY ${root}
                 OUTPUT_VARIABLE host_out ERROR_VARIABLE host_err RESULT_VARIABLE host_status)
 execute_process(COMMAND ${NODE} ${root}/app/${SCRIPT} WORKING_DIRECTORY ${root}
                 OUTPUT_VARIABLE node_out ERROR_VARIABLE node_err RESULT_VARIABLE node_status)
-if(NOT node_status EQUAL 0)
-  message(FATAL_ERROR "node ${SCRIPT} failed (${node_status}):\n${node_err}")
-endif()
-if(NOT host_status EQUAL 0)
-  message(FATAL_ERROR "nativegen-host ${SCRIPT} failed (${host_status}):\n${host_err}")
-endif()
+foreach(side node host)
+  if(NOT ${side}_status STREQUAL STATUS)
+    message(FATAL_ERROR "${side} ${SCRIPT}: exit status ${${side}_status}, not ${STATUS}:\n${${side}_err}")
+  endif()
+  if(NOT STATUS EQUAL 0 AND NOT ERROR STREQUAL "")
+    string(FIND "${${side}_err}" "${ERROR}" at)
+    if(at EQUAL -1)
+      message(FATAL_ERROR "${side} ${SCRIPT}: standard error does not say \"${ERROR}\":\n${${side}_err}")
+    endif()
+  endif()
+endforeach()
 file(WRITE ${root}/host.out "${host_out}")
 file(WRITE ${root}/node.out "${node_out}")
 if(host_out STREQUAL "")

@@ -1,0 +1,7 @@
+// Stops as node does: process.exit(3) from a promise's job, with the lines before it written.
+const fs = require("fs");
+console.log(fs.readdirSync(__dirname).includes("fails-exit.js"), typeof process.cwd(), typeof process.env);
+Promise.resolve(3).then((code) => {
+  console.log("exiting with", code);
+  process.exit(code);
+}).then(() => console.log("never"));
