@@ -9,7 +9,7 @@ include(CMakePackageConfigHelpers)
 set(NATIVEGEN_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/NativeGen)
 
 install(TARGETS nativegen nativegen_build nativegen_identifiers nativegen_node_native nativegen_library
-                nativegen_tree
+                nativegen_tree nativegen_resolve
         EXPORT NativeGenTargets
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/nativegen DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
