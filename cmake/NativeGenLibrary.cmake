@@ -10,6 +10,7 @@
 
     nativegen_add_library(<target> SCRIPT_ROOT <dir>
                           [FILES <glob>... [EXCLUDE <glob>...]]
+                          [READ_FROM_SOURCE]
                           [NAMESPACE <ns>] [STRICT] [COMPRESS [<level>]]
                           [OUTPUT_DIR <dir>] [DATA incbin|msvc]
                           [BUILDER <executable path or target>])
@@ -46,13 +47,22 @@
     With ``FILES``: the paths left out, globs as for ``FILES``. Default:
     none.
 
+  ``READ_FROM_SOURCE``
+    With ``FILES``: the table names the root (its absolute path, UTF-8)
+    as the folder the library is read from, and a ``nativegen::tree``
+    mounts the library as that folder on disk, so an edit there shows
+    without a build; the library still holds every file. The cache
+    variable ``NATIVEGEN_READ_FROM_SOURCE`` (default ``OFF``) turns it on
+    for every library with ``FILES``. Default: read from the library.
+
   ``NAMESPACE <ns>``
     The header's namespace: C++ identifiers joined by ``::``, as the front
     end takes them (its ``--check-names``). Default: ``<target>``.
 
   ``STRICT``
     The front end's warnings (a script it could not embed, two scripts of
-    one module name) are errors that fail the build. Default: warnings.
+    one module name, a ``package.json`` that is not valid JSON) are errors
+    that fail the build. Default: warnings.
 
   ``COMPRESS [<level>]``
     Each file is stored as a zstd frame of its own where that saves a
@@ -89,6 +99,8 @@
 #]=======================================================================]
 
 include_guard(GLOBAL)
+
+option(NATIVEGEN_READ_FROM_SOURCE "Every package library (FILES) is read from its root folder" OFF)
 
 # Sets <var> to the target that links zstd (the `zstd` CMake package, or
 # `pkg-config libzstd`), for `who`; stops the configure, saying what to
@@ -188,7 +200,7 @@ endfunction()
 
 function(nativegen_add_library target)
   # (PARSE_ARGV: a path or glob holding ";" stays one value)
-  cmake_parse_arguments(PARSE_ARGV 1 ARG "STRICT" "SCRIPT_ROOT;NAMESPACE;OUTPUT_DIR;DATA;BUILDER"
+  cmake_parse_arguments(PARSE_ARGV 1 ARG "STRICT;READ_FROM_SOURCE" "SCRIPT_ROOT;NAMESPACE;OUTPUT_DIR;DATA;BUILDER"
                         "FILES;EXCLUDE;COMPRESS")
   if(DEFINED ARG_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "nativegen_add_library: unknown arguments: ${ARG_UNPARSED_ARGUMENTS}")
@@ -199,6 +211,10 @@ function(nativegen_add_library target)
   if(("FILES" IN_LIST ARG_KEYWORDS_MISSING_VALUES) OR (DEFINED ARG_EXCLUDE AND NOT DEFINED ARG_FILES)
      OR ("EXCLUDE" IN_LIST ARG_KEYWORDS_MISSING_VALUES))
     message(FATAL_ERROR "nativegen_add_library: FILES needs at least one glob, and EXCLUDE goes with FILES")
+  endif()
+  # a script library's names are module names, which no folder on disk holds
+  if(ARG_READ_FROM_SOURCE AND NOT DEFINED ARG_FILES)
+    message(FATAL_ERROR "nativegen_add_library: READ_FROM_SOURCE goes with FILES")
   endif()
   # COMPRESS alone: the front end's own default level, never a copy of it
   # here; a level is the front end's to take or refuse
@@ -329,6 +345,9 @@ function(nativegen_add_library target)
     # a build tree below the root (an in-source build) is never walked:
     # its objects and the library's own files would be taken
     list(APPEND options --skip-folder "${CMAKE_BINARY_DIR}")
+    if(ARG_READ_FROM_SOURCE OR NATIVEGEN_READ_FROM_SOURCE)
+      list(APPEND options --read-from-source)
+    endif()
   endif()
   # a file whose content did not change keeps its time: a touched script
   # rebuilds at most the table and the data. (The blob, <target>.<hash>.bin,

@@ -15,8 +15,16 @@ namespace nativegen::detail {
 
 // A package.json's fields with the bytes and values they point at, owned
 // here. Moving one keeps every pointer view() gives (a deque's strings
-// and a vector's buffer move whole).
+// and a vector's buffer move whole); a copy would point at the original's
+// strings, so there is none (a vector of them then moves them as it grows:
+// a deque's move may throw, and a vector copies what it can rather).
 struct package_json {
+    package_json() = default;
+    package_json(package_json&&) = default;
+    package_json& operator=(package_json&&) = default;
+    package_json(const package_json&) = delete;
+    package_json& operator=(const package_json&) = delete;
+
     std::string folder;
     bool valid = false;
     std::string error;  // why it is not valid JSON, when it is not

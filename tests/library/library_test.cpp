@@ -14,6 +14,9 @@
 
 #include "value_package.h"
 #include "value_scripts.h"
+#include "value_source.h"
+#include "value_source_all.h"
+#include "value_source_scripts.h"
 
 namespace {
 
@@ -206,4 +209,32 @@ TEST(LibraryValueTest, LibrariesAreValuesToStoreAndCopy) {
     EXPECT_EQ(early, value_package::library());
     ASSERT_NE(early_entry, nullptr);
     EXPECT_EQ(early_entry, value_scripts::find("lib/a"));
+}
+
+// READ_FROM_SOURCE, or NATIVEGEN_READ_FROM_SOURCE for every package,
+// names the root in the table; a script library and a package without
+// either name none.
+TEST(LibraryValueTest, ReadFromSourceNamesTheRootInPackagesOnly) {
+    const struct {
+        const char* library;
+        const nativegen::library& value;
+        const char* source;
+    } rows[] = {
+        {"READ_FROM_SOURCE", value_source::library(), NATIVEGEN_VALUE_SOURCE},
+        {"the variable", value_source_all::library(), NATIVEGEN_VALUE_SOURCE},
+        {"the variable, scripts", value_source_scripts::library(), nullptr},
+        {"neither", value_package::library(), nullptr},
+    };
+    for (const auto& row : rows) {
+        const char* source = row.value.table().source;
+        if (row.source) {
+            ASSERT_NE(source, nullptr) << row.library;
+            EXPECT_STREQ(source, row.source) << row.library;
+        } else {
+            EXPECT_EQ(source, nullptr) << row.library;
+        }
+        // the fixture holds no package.json
+        EXPECT_EQ(row.value.table().package_count, 0u) << row.library;
+        EXPECT_EQ(row.value.table().packages, nullptr) << row.library;
+    }
 }

@@ -7,6 +7,7 @@
 #include "tools/nativegen-build/cli/depfile.h"
 #include "tools/nativegen-build/cli/steps.h"
 #include "tools/nativegen-build/library/names.h"
+#include "tools/nativegen-build/library/packages.h"
 #include "tools/nativegen-build/library/targets.h"
 #include "tools/nativegen-build/library/writes.h"
 #include "tools/nativegen-build/package/walk.h"
@@ -23,6 +24,13 @@ bool IsAbsolute(const std::string& path) {
                               path[1] == ':' && (path[2] == '/' || path[2] == '\\')));
 }
 
+// The root `root` (absolute) as a table names the folder it is read from:
+// UTF-8, no "." or ".." parts, no separator after it but the file system's root's.
+std::string SourceFolder(const fs::path& root) {
+    fs::path folder = root.lexically_normal();
+    if (!folder.has_filename() && folder.has_relative_path()) folder = folder.parent_path();
+    return Utf8(folder);
+}
 
 // The library `options` ask for, its names not yet checked.
 library::Request LibraryRequest(const Options& options) {
@@ -134,6 +142,10 @@ int RunPackage(const Options& options, Folders* made) {
         entries.push_back({std::move(file.name), std::move(file.path), {}, file.size, file.modified});
     }
     if (!WithinLimit(options, request, total, &failure)) return Report(failure);
+    // each package.json read once, here, before anything is written: one not
+    // valid JSON is a problem like the walk's
+    if (!library::ReadPackages(entries, &request.packages, &walk.warnings, &failure)) return Report(failure);
+    if (options.readFromSource) request.source = SourceFolder(root);
     // the depfile first: a run that fails on it leaves the library as it was
     std::string unnamed;
     bool changed = false;

@@ -15,7 +15,8 @@ std::string Usage() {
            "       " + pad + " [--safe-identifiers] [--stamp FILE]\n" +
            "       " + p + " ROOT DIR --library NAME [--namespace NS] [--data incbin|msvc]\n" +
            "       " + pad + " [--compress[=LEVEL]]\n" +
-           "       " + pad + " [--files GLOB... [--exclude GLOB]... [--skip-folder DIR]...]\n" +
+           "       " + pad + " [--files GLOB... [--exclude GLOB]... [--skip-folder DIR]...\n" +
+           "       " + pad + "  [--read-from-source]]\n" +
            "       " + pad + " [--target " + library::TargetNames("|", "|") + "]\n" +
            "       " + pad + " [--depfile FILE [--depfile-target FILE]] [--strict] [--stamp FILE]\n" +
            "       " + p + " --check-names --library NAME [--namespace NS] [--compress[=LEVEL]]\n" +
@@ -82,6 +83,8 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
             if (!level.empty()) options->compress = std::stoi(level);
         } else if (a == "--strict") {
             options->strict = true;
+        } else if (a == "--read-from-source") {
+            options->readFromSource = true;
         } else if (a == "--safe-identifiers") {
             options->safeIdentifiers = true;
         } else if (a == "--check-names") {
@@ -126,8 +129,8 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
         *why = "--files goes with --library";
         return false;
     }
-    if (options->files.empty() && (!options->exclude.empty() || !options->skip.empty())) {
-        *why = "--exclude and --skip-folder go with --files";
+    if (options->files.empty() && (!options->exclude.empty() || !options->skip.empty() || options->readFromSource)) {
+        *why = "--exclude, --skip-folder and --read-from-source go with --files";
         return false;
     }
     if (!options->library.empty() && options->safeIdentifiers) {

@@ -22,6 +22,7 @@ struct Options {
     int compress = 0;          // --compress[=LEVEL]: each entry's zstd level; 0: stored as they are
     std::string target = "any";   // what the library's data goes to, for its size limit
     bool strict = false;       // scripts not embedded whole fail the run
+    bool readFromSource = false;  // a package: its table names the root, for builds that read the files there
     bool safeIdentifiers = false;
     bool checkNames = false;   // --check-names: check the library's names (and level, target), nothing walked or written
     bool help = false;         // --help: the usage, and nothing else

@@ -9,6 +9,7 @@
 #include "tools/nativegen-build/cli/outputs.h"
 #include "tools/nativegen-build/library/blob.h"
 #include "tools/nativegen-build/library/escape.h"
+#include "tools/nativegen-build/library/packages.h"
 
 namespace library {
 namespace {
@@ -268,11 +269,14 @@ std::string TableSource(const Plan& plan, const std::vector<Script>& scripts, st
     std::size_t slotCount = 0, names = 0, folders = 0;
     out += "};\n\n" + HashTable(scripts, &slotCount) + FolderTables(scripts, &names, &folders);
     if (plan.compress) out += FrameTable(scripts, symbol);
-    out += "}  // namespace\n\n";
+    static const std::vector<PackageJson> none;
+    const std::vector<PackageJson>& packages = plan.packages ? *plan.packages : none;
+    out += PackageTables(packages) + "}  // namespace\n\n";
     out += "constexpr ::nativegen::detail::table table = {\n"
            "    kEntries, " + std::to_string(scripts.size()) + ", kSlots, " + std::to_string(slotCount) +
            ", kFolders, " + std::to_string(folders) + ", kNames, " + std::to_string(names) + ",\n" +
-           (plan.compress ? "    kFrames, &::nativegen::detail::zstd_read,\n" : "    nullptr, nullptr,\n") + "};\n\n";
+           (plan.compress ? "    kFrames, &::nativegen::detail::zstd_read,\n" : "    nullptr, nullptr,\n") +
+           "    " + PackageFields(packages, plan.source) + ",\n};\n\n";
     out += "}  // namespace detail\n}  // namespace " + plan.nameSpace + "\n";
     return out;
 }

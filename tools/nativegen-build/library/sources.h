@@ -36,6 +36,8 @@
 #include <string_view>
 #include <vector>
 
+#include "tree/package_json.h"
+
 namespace library {
 
 // One script: its module name as the header writes it (code page 936
@@ -63,6 +65,9 @@ struct Plan {
                             // folder, then HashedBlobName
     bool package = false;   // a package: names are paths (UTF-8), entries in byte order of them
     bool compress = false;  // entries may be zstd frames: read() decompresses, data is null for those
+    // a package's package.json files, in byte order of their folders (null: none); not owned
+    const std::vector<nativegen::detail::package_json>* packages = nullptr;
+    std::string source = {};  // the folder the table names to be read from (UTF-8); empty: none
 };
 
 // A file to write: its name below the output directory and its content.

@@ -201,7 +201,8 @@ bool FinishStreamed(const Request& request, const std::vector<Script>& scripts, 
         if (!ReadPieces(blob.path_, &piece, [&](std::string_view bytes) { whole.Add(bytes); })) return false;
         hash = whole.Hex();
     }
-    Plan plan{request.name, request.nameSpace, request.format, std::string(), request.package, request.compress > 0};
+    Plan plan{request.name, request.nameSpace, request.format, std::string(), request.package, request.compress > 0,
+              &request.packages, request.source};
     const std::string blobName = incbin ? HashedBlobName(request.name, hash) : std::string();
     if (incbin) {
         plan.blobPath = request.blobFolder + "/" + blobName;
@@ -243,6 +244,20 @@ bool FinishStreamed(const Request& request, const std::vector<Script>& scripts, 
     return Perform(writes, failure, changed);
 }
 
+bool HoldFile(Entry& entry, frontend::Failure* failure) {
+    std::vector<char> piece(std::size_t{1} << 16);  // a package.json is small
+    std::string whole;
+    *failure = {frontend::Utf8(entry.file), "cannot be read: the library would have a hole in it"};
+    if (!ReadPieces(entry.file, &piece, [&](std::string_view bytes) { whole += bytes; })) return false;
+    if (!Unchanged(entry, whole.size())) {
+        failure->why = "changed while it was read";
+        return false;
+    }
+    entry.bytes = std::move(whole);
+    entry.file.clear();
+    return true;
+}
+
 bool WriteLibrary(const Request& request, std::vector<Entry>& entries, frontend::Failure* failure, bool* changed) {
     ScratchBlob blob;
     if (!blob.Open(request, failure)) return false;
@@ -274,7 +289,8 @@ bool WriteLibrary(const Request& request, std::vector<Entry>& entries, frontend:
             return false;
         }
         std::uint64_t length = blob.Compressing() ? whole.size() : blob.Size() - offset;
-        if (request.package && !Unchanged(entry, length)) {
+        // (bytes held were checked when HoldFile read them)
+        if (request.package && !entry.file.empty() && !Unchanged(entry, length)) {
             failure->why = "changed while it was read";
             return false;
         }

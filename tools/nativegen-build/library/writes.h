@@ -25,6 +25,7 @@
 
 #include <memory>
 
+#include "tree/package_json.h"
 #include "tools/nativegen-build/library/compress.h"
 #include "tools/nativegen-build/library/sources.h"
 #include "tools/nativegen-build/cli/outputs.h"
@@ -52,6 +53,11 @@ struct Request {
     std::string blobFolder;
     bool package = false;  // names are paths, entries in byte order of them
     int compress = 0;      // the zstd level each entry is compressed with; 0: none (compress.h)
+    // a package: its package.json files as read (packages.h), in byte order
+    // of their folders; and the root it was made from, for the table to
+    // name when the library is read there (empty: none)
+    std::vector<nativegen::detail::package_json> packages = {};
+    std::string source = {};
 };
 
 // A library's blob written as its bytes come, to a scratch file beside
@@ -105,6 +111,12 @@ private:
 // given, is set when a file's content changed or one went.
 bool FinishStreamed(const Request& request, const std::vector<Script>& scripts, ScratchBlob& blob, std::string hash,
                     frontend::Failure* failure, bool* changed = nullptr);
+
+// Reads a package's file whole into `entry.bytes` and clears
+// `entry.file`, so the library takes the bytes held. False, with
+// `failure` naming the file, when it cannot be read or is not as the walk
+// saw it (its length and time).
+bool HoldFile(Entry& entry, frontend::Failure* failure);
 
 // All of it, as the front end does it: each entry's bytes (held, or read
 // from its file a piece at a time) go to a scratch blob as they come and
