@@ -38,9 +38,9 @@ bool require_native(JSContext* cx, unsigned argc, JS::Value* vp) {
     JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
     nativegen::resolution found;
     if (!resolve_argument(cx, args, found)) return false;
+    if (is_commonjs(found)) return require_file(cx, found.path, false, args.rval());
     switch (found.format) {
     case nativegen::format::builtin: return builtin(cx, found.path, args.rval());
-    case nativegen::format::commonjs: return require_file(cx, found.path, false, args.rval());
     case nativegen::format::json: return require_file(cx, found.path, true, args.rval());
     case nativegen::format::module:
         return throw_error(cx, "require() of ES Module " + found.path + " from " + asking_of(cx, args) +
@@ -120,6 +120,10 @@ bool run_wrapped(JSContext* cx, const std::string& path, std::string source, JS:
 }
 
 }  // namespace
+
+bool is_commonjs(const nativegen::resolution& found) {
+    return found.format == nativegen::format::commonjs || (found.ok() && found.format == nativegen::format::none);
+}
 
 bool require_file(JSContext* cx, const std::string& path, bool json, JS::MutableHandleValue exports) {
     auto& cache = of(cx).commonjs;

@@ -5,7 +5,14 @@
 
 #include <jsapi.h>
 
+#include <nativegen/resolve.h>
+
 namespace host {
+
+// Whether require() runs `found` as CommonJS: so it says, or it has no
+// format (a file whose package scope gives no "type": the resolver leaves
+// that to the loader, and node 20's CommonJS loader runs it as such).
+bool is_commonjs(const nativegen::resolution& found);
 
 // Runs the CommonJS module at the tree path `path`, or parses it when
 // `json` (once: later calls give the cached module's exports), and puts

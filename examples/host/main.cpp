@@ -38,7 +38,7 @@ const mount mounts[] = {
 // it says: false with the exception pending when it fails.
 bool run(JSContext* cx, const nativegen::resolution& entry) {
     if (entry.format == nativegen::format::module) return host::run_module(cx, entry.path);
-    if (entry.format != nativegen::format::commonjs)
+    if (!host::is_commonjs(entry))
         return host::throw_error(cx, "nativegen-host: " + entry.path + " is a " +
                                          nativegen::describe(entry.format) + " module, not a script");
     JS::RootedValue exports(cx);
@@ -62,8 +62,10 @@ int main(int argc, char** argv) {
         }
     }
     const nativegen::resolver resolver(files);
+    // as node's main: found as require() finds it, run as an ES module
+    // when that is its format (.mjs, or "type": "module")
     const nativegen::resolution entry =
-        resolver.resolve(std::string("/app/") + argv[1], "/app", nativegen::mode::import);
+        resolver.resolve(std::string("/app/") + argv[1], "/app", nativegen::mode::require);
     if (!entry.ok()) {
         std::fprintf(stderr, "nativegen-host: %s: %s\n", entry.code.c_str(), entry.message.c_str());
         return 1;
