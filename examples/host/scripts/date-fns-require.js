@@ -1,6 +1,8 @@
 // date-fns through its CommonJS entry: a fixed date in Japanese and German.
 const { format, formatDistance, addDays } = require("date-fns");
 const { ja, de } = require("date-fns/locale");
+const { version } = require("date-fns/package.json");
+console.log("date-fns", version, "cached:", require("date-fns") === require("date-fns"));
 
 const when = new Date(2024, 0, 15, 13, 5, 9);
 for (const [name, locale] of [["ja", ja], ["de", de]]) {

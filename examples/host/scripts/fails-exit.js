@@ -1,3 +1,4 @@
+#!/usr/bin/env node
 // Stops as node does: process.exit(3) from a promise's job, with the lines before it written.
 const fs = require("fs");
 console.log(fs.readdirSync(__dirname).includes("fails-exit.js"), typeof process.cwd(), typeof process.env);
