@@ -122,7 +122,7 @@ bool exists(JSContext* cx, unsigned argc, JS::Value* vp) {
 }
 
 // A Stats object: its kind in its one reserved slot.
-const JSClass stats_class = {"Stats", JSCLASS_HAS_RESERVED_SLOTS(1)};
+const JSClass stats_class = {"Stats", JSCLASS_HAS_RESERVED_SLOTS(1), nullptr, nullptr, nullptr, nullptr};
 
 // stats.isFile() and stats.isDirectory().
 bool stats_is(JSContext* cx, const JS::CallArgs& args, nativegen::kind kind) {

@@ -14,7 +14,7 @@ namespace host {
 
 namespace {
 
-const JSClass global_class = {"global", JSCLASS_GLOBAL_FLAGS, &JS::DefaultGlobalClassOps};
+const JSClass global_class = {"global", JSCLASS_GLOBAL_FLAGS, &JS::DefaultGlobalClassOps, nullptr, nullptr, nullptr};
 
 // The engine's heap may grow this far: a type-check holds a whole
 // program's types.
