@@ -6,6 +6,7 @@
 #include <js/ErrorReport.h>
 #include <js/Exception.h>
 #include <js/Initialization.h>
+#include <js/Promise.h>
 #include <js/PropertyAndElement.h>
 #include <js/Stack.h>
 #include <jsfriendapi.h>
@@ -29,6 +30,15 @@ std::string property_of(JSContext* cx, JS::HandleValue exception, const char* na
     JS::RootedValue value(cx);
     if (!JS_GetProperty(cx, error, name, &value) || !value.isString()) return {};
     return utf8(cx, value.toString());
+}
+
+// Keeps the promises rejected with no handler, until one takes them.
+void track(JSContext* cx, bool, JS::HandleObject promise, JS::PromiseRejectionHandlingState handling, void*) {
+    auto& rejected = of(cx).rejected;
+    if (handling == JS::PromiseRejectionHandlingState::Unhandled)
+        rejected.push_back(std::make_unique<JS::PersistentRootedObject>(cx, promise));
+    else
+        std::erase_if(rejected, [&](const auto& kept) { return *kept == promise; });
 }
 
 }  // namespace
@@ -64,7 +74,15 @@ bool read(JSContext* cx, const std::string& path, std::string& out) {
     return true;
 }
 
-void drain(JSContext* cx) { js::RunJobs(cx); }
+bool drain(JSContext* cx) {
+    js::RunJobs(cx);
+    auto& rejected = of(cx).rejected;
+    if (rejected.empty() || of(cx).exit_code >= 0) return true;
+    JS::RootedValue reason(cx, JS::GetPromiseResult(*rejected.front()));
+    rejected.clear();
+    JS_SetPendingException(cx, reason);
+    return false;
+}
 
 void report(JSContext* cx) {
     JS::ExceptionStack exception(cx);
@@ -90,6 +108,7 @@ engine::engine(state& host) {
     JS_SetContextPrivate(cx_, &host);
     JS_SetNativeStackQuota(cx_, stack_bytes);
     if (!js::UseInternalJobQueues(cx_) || !JS::InitSelfHostedCode(cx_)) return;
+    JS::SetPromiseRejectionTrackerCallback(cx_, track);
     JS::RealmOptions options;
     global_ = std::make_unique<JS::PersistentRootedObject>(
         cx_, JS_NewGlobalObject(cx_, &global_class, nullptr, JS::FireOnNewGlobalHook, options));
@@ -105,6 +124,7 @@ engine::~engine() {
         host.commonjs.clear();
         host.modules.clear();
         host.builtins.clear();
+        host.rejected.clear();
         realm_.reset();
         global_.reset();
         JS_DestroyContext(cx_);

@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <jsapi.h>
-#include <js/SourceText.h>
 
 #include <nativegen/resolve.h>
 #include <nativegen/tree.h>
@@ -22,6 +22,7 @@ struct state {
     std::map<std::string, std::unique_ptr<JS::PersistentRootedObject>> commonjs;  // path -> module object
     std::map<std::string, std::unique_ptr<JS::PersistentRootedObject>> modules;   // path -> module record
     std::map<std::string, std::unique_ptr<JS::PersistentRootedObject>> builtins;  // name -> exports
+    std::vector<std::unique_ptr<JS::PersistentRootedObject>> rejected;            // promises no handler took
     std::string argv0;        // process.argv[0]
     std::string main;         // process.argv[1], the script run
     int exit_code = -1;       // set by process.exit(), which stops the script
@@ -45,7 +46,9 @@ bool throw_error(JSContext* cx, std::string_view message, std::string_view code 
 bool read(JSContext* cx, const std::string& path, std::string& out);
 
 // Runs the engine's job queue until it is empty (or process.exit()).
-void drain(JSContext* cx);
+// False, with its reason pending, when a promise is left rejected with
+// no handler: node stops the same way.
+bool drain(JSContext* cx);
 
 // Writes the pending exception of `cx` (message, file, line, stack) to
 // standard error after "nativegen-host: ", and clears it. With none

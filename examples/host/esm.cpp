@@ -58,7 +58,7 @@ bool run_module(JSContext* cx, const std::string& path) {
     if (!module || !JS::ModuleInstantiate(cx, module)) return false;
     JS::RootedValue evaluation(cx);
     if (!JS::ModuleEvaluate(cx, module, &evaluation)) return false;
-    drain(cx);
+    if (!drain(cx)) return false;
     if (of(cx).exit_code >= 0 || !evaluation.isObject()) return true;
     // with top-level await the evaluation is a promise, settled once the queue is empty
     JS::RootedObject promise(cx, &evaluation.toObject());

@@ -42,9 +42,7 @@ bool run(JSContext* cx, const nativegen::resolution& entry) {
         return host::throw_error(cx, "nativegen-host: " + entry.path + " is a " +
                                          nativegen::describe(entry.format) + " module, not a script");
     JS::RootedValue exports(cx);
-    if (!host::require_file(cx, entry.path, false, &exports)) return false;
-    host::drain(cx);
-    return true;
+    return host::require_file(cx, entry.path, false, &exports) && host::drain(cx);
 }
 
 }  // namespace
