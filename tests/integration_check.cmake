@@ -496,6 +496,7 @@ elseif(CHECK STREQUAL "snippets")
     "development.md.sh.1|ci"
     "README.md.cpp.3|main"
     "README.md.cmake.4|package|README.md.cpp.3"
+    "README.md.cpp.4|main"
     "README.md.cmake.5|tree|README.md.cpp.4")
   # A project in WORK/<dir>: the example scripts, and each block beside it
   # under the name it takes (`main.cpp`, `CMakeLists.txt`, ...).
