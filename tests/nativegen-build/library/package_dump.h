@@ -1,4 +1,4 @@
-// A package.json's fields as one line of text: what a compiled library's table holds and what reading the bytes gives, compared.
+// A package.json's fields as one line of text, for a library's table and a reading of the same bytes to be compared.
 //
 // C++17 and header-only: the consumers the tests compile include it too.
 #pragma once

@@ -192,7 +192,7 @@ TEST_F(PackageTablesTest, ReadFromSourceNamesTheRootInTheTable) {
     EXPECT_EQ(Consumed(scripts, false), "count=0 null\nsource=(null)\n");
     options.arguments.push_back("--read-from-source");
     EXPECT_EQ(RunProgram(BuildProgram(), dir.path() / "work", &errors, options), 2);
-    EXPECT_NE(errors.find("--read-from-source go with --files"), std::string::npos) << errors;
+    EXPECT_NE(errors.find("--read-from-source goes with --files"), std::string::npos) << errors;
 }
 
 }  // namespace

@@ -129,8 +129,13 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
         *why = "--files goes with --library";
         return false;
     }
-    if (options->files.empty() && (!options->exclude.empty() || !options->skip.empty() || options->readFromSource)) {
-        *why = "--exclude, --skip-folder and --read-from-source go with --files";
+    if (options->files.empty() && options->readFromSource) {
+        // a script library's names are module names, which no folder on disk holds
+        *why = "--read-from-source goes with --files";
+        return false;
+    }
+    if (options->files.empty() && (!options->exclude.empty() || !options->skip.empty())) {
+        *why = "--exclude and --skip-folder go with --files";
         return false;
     }
     if (!options->library.empty() && options->safeIdentifiers) {

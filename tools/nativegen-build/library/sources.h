@@ -14,7 +14,8 @@
 //                   changes when the files do and nothing that includes it
 //                   compiles again.
 //   NAME.table.cpp  constant-initialised data alone: the entries, an index
-//                   by name and one by folder, in one
+//                   by name and one by folder (a package's package.json
+//                   fields too, packages.h), in one
 //                   nativegen::detail::table (<nativegen/library_table.h>);
 //                   names are string literals, never identifiers. (Incbin)
 //                   With them the blob, NAME.<hash>.bin beside it (named by
