@@ -29,15 +29,20 @@ public:
     // `root` must be a folder (the tree checks when it mounts).
     explicit disk_folder(std::filesystem::path root) : root_(std::move(root)) {}
 
+    // What `rel` names, through symbolic links.
     ::nativegen::kind kind(std::string_view rel) const;
+    // The names in the folder `rel` as tree::list gives them (UTF-8, byte
+    // order, "/" after a folder's); `names` filled only on fault::none.
     fault list(std::string_view rel, std::vector<std::string>& names) const;
-    // The whole file into `bytes` (`size` of them; never null, even for none).
+    // The whole file `rel` into `bytes` (`size` of them; never null, even
+    // for none), or why not.
     fault read(std::string_view rel, std::unique_ptr<char[]>& bytes, std::size_t& size) const;
     // The package.json of the folder `rel`, named `folder` (its tree
     // path) in what it gives; read once, then kept for this one's life.
     const package* package_at(std::string_view rel, std::string_view folder) const;
 
 private:
+    // The system path of `rel`.
     std::filesystem::path at(std::string_view rel) const;
     // Why `rel`, which is not there, is not: a part before its last is a
     // file (not_folder), or no_entry.

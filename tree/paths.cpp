@@ -1,6 +1,7 @@
 // Tree paths in normal form: normalise, the check that needs no copy, and a folder's parent and what lies below it.
 #include "paths.h"
 
+#include <cstring>
 #include <vector>
 
 #include <nativegen/tree.h>
@@ -44,22 +45,20 @@ std::string normalise(std::string_view path) {
 namespace nativegen::detail {
 
 bool is_normal(std::string_view path) noexcept {
-    if (path.empty() || path[0] != '/') return false;
-    if (path.size() == 1) return true;
-    if (has_other_separator(path)) return false;
-    // each part: after a '/', up to the next one or the end
-    for (std::size_t start = 1;;) {
-        std::size_t end = start;
-        while (end < path.size() && path[end] != '/') {
-            if (path[end] == '\0') return false;
-            ++end;
+    const std::size_t n = path.size();
+    if (n == 0 || path[0] != '/') return false;
+    if (n == 1) return true;
+    if (path[n - 1] == '/' || std::memchr(path.data(), '\0', n) || has_other_separator(path)) return false;
+    // after each '/' (none is last): not another, nor a part "." or ".."
+    const char* const end = path.data() + n;
+    for (const char* p = path.data(); p; p = static_cast<const char*>(std::memchr(p + 1, '/', end - p - 1))) {
+        if (p[1] == '/') return false;
+        if (p[1] == '.') {
+            if (p + 2 == end || p[2] == '/') return false;
+            if (p[2] == '.' && (p + 3 == end || p[3] == '/')) return false;
         }
-        const std::size_t n = end - start;
-        if (n == 0) return false;  // "//" or a '/' last
-        if (path[start] == '.' && (n == 1 || (n == 2 && path[start + 1] == '.'))) return false;
-        if (end == path.size()) return true;
-        start = end + 1;
     }
+    return true;
 }
 
 std::string_view parent(std::string_view path) noexcept {

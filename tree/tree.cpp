@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <system_error>
+#include <unordered_map>
 
 #include "disk.h"
 #include "paths.h"
@@ -106,11 +107,15 @@ struct tree::state {
     std::vector<node> nodes;  // in byte order of their paths
     // every mount made; a replaced one stays, so the packages it gave stay valid
     std::vector<std::unique_ptr<mount_point>> mounts;
+    // the nodes by path, and which lengths their paths have: made again by
+    // each mount (the keys view the nodes' own strings, which only a mount moves)
+    std::unordered_map<std::string_view, std::size_t> index;
+    std::vector<bool> lengths;
 
     const node* find(std::string_view path) const {
-        const auto at = std::lower_bound(nodes.begin(), nodes.end(), path,
-                                         [](const node& n, std::string_view p) { return n.path < p; });
-        return at != nodes.end() && at->path == path ? &*at : nullptr;
+        if (path.size() >= lengths.size() || !lengths[path.size()]) return nullptr;
+        const auto at = index.find(path);
+        return at == index.end() ? nullptr : &nodes[at->second];
     }
 
     // The node at `path`, made when there is none.
@@ -128,6 +133,13 @@ struct tree::state {
         for (std::string_view folder = at; !is_root(folder);) {
             folder = detail::parent(folder);
             ensure(folder).above = true;
+        }
+        index.clear();
+        lengths.clear();
+        for (std::size_t i = 0; i < nodes.size(); ++i) {
+            index.emplace(nodes[i].path, i);
+            if (lengths.size() <= nodes[i].path.size()) lengths.resize(nodes[i].path.size() + 1);
+            lengths[nodes[i].path.size()] = true;
         }
     }
 

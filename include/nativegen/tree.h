@@ -82,7 +82,9 @@ public:
     // the folder `folder` on disk (read when asked, so edits show at once)
     // at the absolute path `at`. A later mount at or inside an earlier one
     // hides what it covers. bad_path when `at` is not absolute; not_folder
-    // when `folder` is not a folder on disk.
+    // when `folder` is not a folder on disk. A library's names are matched
+    // byte for byte; a folder's on disk as its system matches them
+    // (without case on Windows), its symbolic links followed.
     fault mount(std::string_view at, const library& lib);
     fault mount(std::string_view at, std::string_view folder);
 

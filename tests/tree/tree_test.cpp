@@ -1,11 +1,10 @@
-// The tree over the front end's libraries of tests/fixtures/tree (stored as they are and compressed), the same folder on disk, and a library naming it as its source: one table of answers for all.
+// The tree over the front end's libraries of tests/fixtures/tree (stored as they are, compressed, and read from their source folder) and that folder on disk: one table of answers for all.
 #include <nativegen/tree.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
-#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -15,9 +14,9 @@
 #include <thread>
 #include <vector>
 
-#include "tree/package_json.h"
 #include "tree_packed.h"
 #include "tree_plain.h"
+#include "tree_sourced.h"
 
 namespace {
 
@@ -32,16 +31,6 @@ fs::path Fixture() { return fs::u8path(NATIVEGEN_TREE_FIXTURE); }
 std::string FileBytes(std::string_view name) {
     std::ifstream in(Fixture() / fs::u8path(name), std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-// The plain library's table, naming the fixture as the folder it is read from.
-const nativegen::detail::table& SourcedTable() {
-    static const nativegen::detail::table t = [] {
-        nativegen::detail::table copy = tree_plain::library().table();
-        copy.source = NATIVEGEN_TREE_FIXTURE;
-        return copy;
-    }();
-    return t;
 }
 
 // One way to mount the fixture, and whether a file's bytes read through it
@@ -61,7 +50,7 @@ const std::vector<Variant>& Variants() {
         {"the folder on disk", [](nativegen::tree& t, std::string_view at) { return t.mount(at, NATIVEGEN_TREE_FIXTURE); },
          [](std::string_view) { return true; }},
         {"a library read from its source folder",
-         [](nativegen::tree& t, std::string_view at) { return t.mount(at, nativegen::library(SourcedTable())); },
+         [](nativegen::tree& t, std::string_view at) { return t.mount(at, tree_sourced::library()); },
          [](std::string_view) { return true; }},
     };
     return variants;
@@ -112,6 +101,10 @@ const std::vector<Row>& Rows() {
         {"a file", "/pkg/lib/index.js", kind::file, fault::not_folder, {}, fault::none, "lib/index.js"},
         {"a file spelled the long way", "/pkg/./lib//deep/../util.js", kind::file, fault::not_folder, {}, fault::none,
          "lib/util.js"},
+        {"a file through a \".\" part", "/pkg/./lib/util.js", kind::file, fault::not_folder, {}, fault::none,
+         "lib/util.js"},
+        {"a folder with a \".\" last", "/pkg/lib/.", kind::folder, fault::none, {"deep/", "index.js", "util.js"},
+         fault::is_folder, ""},
         {"a file compressed where it can be", "/pkg/big.txt", kind::file, fault::not_folder, {}, fault::none, "big.txt"},
         {"an empty file", "/pkg/empty.txt", kind::file, fault::not_folder, {}, fault::none, "empty.txt"},
         {"a name outside ASCII", "/pkg/\xe5\x90\x8d.js", kind::file, fault::not_folder, {}, fault::none,
@@ -122,7 +115,6 @@ const std::vector<Row>& Rows() {
         {"a path two parts past a file", "/pkg/lib/index.js/x/y", kind::none, fault::not_folder, {}, fault::not_folder, ""},
         {"missing in a folder", "/pkg/lib/missing.js", kind::none, fault::no_entry, {}, fault::no_entry, ""},
         {"below a missing folder", "/pkg/missing/x.js", kind::none, fault::no_entry, {}, fault::no_entry, ""},
-        {"another case", "/pkg/LIB", kind::none, fault::no_entry, {}, fault::no_entry, ""},
         {"outside every mount", "/nowhere", kind::none, fault::no_entry, {}, fault::no_entry, ""},
         {"below nothing mounted", "/far/x", kind::none, fault::no_entry, {}, fault::no_entry, ""},
         {"a folder above a mount", "/far", kind::folder, fault::none, {"away/"}, fault::is_folder, ""},
@@ -178,6 +170,20 @@ TEST(TreeTest, EveryMountOfTheFixtureAnswersEveryRowAlike) {
                 EXPECT_FALSE(c.held()) << why;
             }
         }
+    }
+}
+
+TEST(TreeTest, ALibrarysNamesAreTheirBytesWhateverTheSystem) {
+    // (a folder on disk compares names as its system does: on Windows without case)
+    for (const nativegen::library lib : {tree_plain::library(), tree_packed::library()}) {
+        nativegen::tree t;
+        ASSERT_EQ(t.mount("/pkg", lib), fault::none);
+        EXPECT_EQ(t.kind("/pkg/lib/index.js"), kind::file);
+        EXPECT_EQ(t.kind("/pkg/LIB/index.js"), kind::none);
+        EXPECT_EQ(t.kind("/pkg/lib/Index.js"), kind::none);
+        EXPECT_EQ(t.kind("/pkg/LIB"), kind::none);
+        std::vector<std::string> names;
+        EXPECT_EQ(t.list("/pkg/LIB", names), fault::no_entry);
     }
 }
 
@@ -237,35 +243,6 @@ struct PackageRow {
 
 std::string_view Text(nativegen::detail::name n) { return std::string_view(n.text ? n.text : "", n.size); }
 
-// A library's table with the package.json files it holds, read as the
-// front end reads them, in byte order of their folders (what a table's
-// `packages` are), beside the library's own entries.
-class WithPackages {
-public:
-    explicit WithPackages(nativegen::library lib) : table_(lib.table()) {
-        for (const nativegen::entry& e : lib.all()) {
-            const std::string_view name = e.name;
-            if (name != "package.json" && !(name.size() > 13 && name.substr(name.size() - 13) == "/package.json")) continue;
-            std::string bytes(e.size, '\0');
-            EXPECT_TRUE(lib.read(e, bytes.data())) << e.name;
-            const std::string folder(name.substr(0, name.size() == 12 ? 0 : name.size() - 13));
-            json_.push_back(nativegen::detail::read_package_json(folder, bytes));
-        }
-        for (const auto& j : json_) views_.push_back(j.view());
-        std::sort(views_.begin(), views_.end(), [](const nativegen::package& a, const nativegen::package& b) {
-            return Text(a.folder) < Text(b.folder);
-        });
-        table_.packages = views_.data();
-        table_.package_count = views_.size();
-    }
-    nativegen::library library() const { return nativegen::library(table_); }
-
-private:
-    std::deque<nativegen::detail::package_json> json_;
-    std::vector<nativegen::package> views_;
-    nativegen::detail::table table_;
-};
-
 }  // namespace
 
 TEST(TreeTest, PackageAtGivesEachFoldersPackageJson) {
@@ -286,11 +263,7 @@ TEST(TreeTest, PackageAtGivesEachFoldersPackageJson) {
         {"outside every mount", "/nowhere", false, false, nullptr, nullptr, type_none, false},
         {"relative", "pkg", false, false, nullptr, nullptr, type_none, false},
     };
-    const WithPackages plain(tree_plain::library()), packed(tree_packed::library());
-    std::vector<Variant> variants = Variants();
-    variants[0].mount = [&](nativegen::tree& t, std::string_view at) { return t.mount(at, plain.library()); };
-    variants[1].mount = [&](nativegen::tree& t, std::string_view at) { return t.mount(at, packed.library()); };
-    for (const Variant& v : variants) {
+    for (const Variant& v : Variants()) {
         const nativegen::tree t = Mounted(v);
         for (const PackageRow& row : rows) {
             const std::string why = std::string(v.name) + ": " + row.why;
