@@ -32,8 +32,12 @@ enum class format { none, builtin, commonjs, module, json, wasm, addon };
 // "builtin", "commonjs", "module", "json", "wasm", "addon" ("" for none).
 const char* describe(format f) noexcept;
 
-// The answer: the tree path of the file (a builtin's name as asked, or
-// with "node:" where asked so) and its format; or node's error code
+// The answer: the tree path of the file and its format, as node's
+// resolve reports them. A builtin is its name as asked for require and
+// "node:NAME" for import (format none when "node:" was asked, as for any
+// other scheme's URL, "data:..." say, which is the answer as it is). A
+// ".js" or extensionless file no package.json gives a "type" has format
+// none: node leaves it to the source. A failure is node's error code
 // ("MODULE_NOT_FOUND", "ERR_MODULE_NOT_FOUND", ...) and its message.
 struct resolution {
     std::string path;
