@@ -22,7 +22,7 @@ namespace host {
 namespace {
 
 // console.log and console.error: the arguments as strings, a space
-// between, a newline after.
+// between, a newline after; written at once, as node writes to a pipe.
 bool print(JSContext* cx, const JS::CallArgs& args, std::FILE* to) {
     std::string line;
     for (unsigned i = 0; i < args.length(); ++i) {
@@ -33,6 +33,7 @@ bool print(JSContext* cx, const JS::CallArgs& args, std::FILE* to) {
     }
     line += '\n';
     std::fwrite(line.data(), 1, line.size(), to);
+    std::fflush(to);
     args.rval().setUndefined();
     return true;
 }
