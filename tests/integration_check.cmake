@@ -495,7 +495,9 @@ elseif(CHECK STREQUAL "snippets")
     "command-line.md.sh.1|sh|README.md.cpp.1"
     "development.md.sh.1|ci"
     "README.md.cpp.3|main"
-    "README.md.cmake.4|package|README.md.cpp.3")
+    "README.md.cmake.4|package|README.md.cpp.3"
+    "README.md.cpp.4|main"
+    "README.md.cmake.5|tree|README.md.cpp.4")
   # A project in WORK/<dir>: the example scripts, and each block beside it
   # under the name it takes (`main.cpp`, `CMakeLists.txt`, ...).
   function(project_dir dir)
@@ -550,7 +552,7 @@ elseif(CHECK STREQUAL "snippets")
       if(at EQUAL -1)
         message(FATAL_ERROR "${block}: tests/package-check does not run it")
       endif()
-    elseif(how STREQUAL "cmake" OR how STREQUAL "package")
+    elseif(how STREQUAL "cmake" OR how STREQUAL "package" OR how STREQUAL "tree")
       project_dir(${dir} ${block} ${row})
       if(how STREQUAL "package")  # what a package holds beside its scripts: each FILES glob takes a file
         file(WRITE ${WORK}/${dir}/scripts/package.json "{\"main\": \"main.js\"}\n")
@@ -564,6 +566,8 @@ elseif(CHECK STREQUAL "snippets")
       set(name lib/fs)
       if(how STREQUAL "package")  # a file by its path
         set(name lib/fs[.]js)
+      elseif(how STREQUAL "tree")  # a file resolved in a tree
+        set(name /app/lib/fs[.]js)
       endif()
       expect_lists(${block} ${name} ${WORK}/${dir}/build/app)
     elseif(how STREQUAL "make")
