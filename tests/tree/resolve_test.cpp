@@ -117,7 +117,10 @@ TEST(Resolve, EveryFailureNamesTheSpecifierAndTheAskingModule) {
     std::set<std::string> codes;
     for (const row& r : Rows()) {
         auto [it, fresh] = trees.try_emplace(r.fixture);
-        if (fresh) ASSERT_EQ(it->second.mount("/", std::string(NATIVEGEN_RESOLVE_FIXTURES) + "/" + r.fixture), nativegen::fault::none);
+        if (fresh) {
+            ASSERT_EQ(it->second.mount("/", std::string(NATIVEGEN_RESOLVE_FIXTURES) + "/" + r.fixture),
+                      nativegen::fault::none);
+        }
         const nativegen::resolver resolver(it->second, {r.conditions, {}});
         const std::string spec = resolve_table::specifier(r);
         for (const mode how : {mode::require, mode::import}) {
