@@ -37,7 +37,10 @@ bool climbs(std::string_view request) {
 // path.resolve(folder, request) over tree paths.
 std::string join(std::string_view folder, std::string_view request) {
     if (!request.empty() && is_separator(request[0])) return normalise(request);
-    return normalise(std::string(folder) + "/" + std::string(request));
+    std::string whole;
+    whole.reserve(folder.size() + 1 + request.size());
+    whole.append(folder).append(1, '/').append(request);
+    return normalise(whole);
 }
 
 bool is_file(const resolve_scope& s, const std::string& path) { return s.files.kind(path) == kind::file; }
@@ -67,14 +70,14 @@ std::string try_package(const resolve_scope& s, const std::string& folder) {
 // The nearest package.json above `path` as require reads one: never at or
 // above a node_modules folder.
 std::string package_folder(const resolve_scope& s, std::string_view path) {
-    std::string folder(path);
+    std::string_view folder = path;
     while (!folder.empty()) {
         std::size_t at = folder.size();
         while (at > 0 && !is_separator(folder[at - 1])) --at;
-        folder.resize(at > 0 ? at - 1 : 0);
+        folder = folder.substr(0, at > 0 ? at - 1 : 0);
         if (folder.size() >= 13 && folder.compare(folder.size() - 13, 13, "/node_modules") == 0) return {};
-        const std::string here = folder.empty() ? "/" : folder;
-        if (read_package(s, here)) return here;
+        const std::string_view here = folder.empty() ? std::string_view("/") : folder;
+        if (read_package(s, here)) return std::string(here);
     }
     return {};
 }

@@ -272,13 +272,13 @@ const package* read_package(const resolve_scope& s, std::string_view folder) {
 }
 
 std::string package_scope(const resolve_scope& s, std::string_view path) {
-    std::string folder(path.substr(0, path.rfind('/')));
+    std::string_view folder = path.substr(0, path.rfind('/'));
     for (;;) {
         if (folder.size() >= 12 && folder.compare(folder.size() - 12, 12, "node_modules") == 0) return {};
-        const std::string at = folder.empty() ? "/" : folder;
-        if (read_package(s, at)) return at;
+        const std::string_view at = folder.empty() ? std::string_view("/") : folder;
+        if (read_package(s, at)) return std::string(at);
         if (folder.empty()) return {};
-        folder.resize(folder.rfind('/'));
+        folder = folder.substr(0, folder.rfind('/'));
     }
 }
 

@@ -1,4 +1,5 @@
 // The resolver: node's conditions for each mode, and which algorithm answers.
+#include "paths.h"
 #include "resolve_steps.h"
 
 namespace nativegen {
@@ -32,7 +33,9 @@ resolver::resolver(const tree& files, resolve_options options) : files_(&files),
 }
 
 resolution resolver::resolve(std::string_view specifier, std::string_view asking, mode how) const {
-    const std::string from = normalise(asking);
+    // a view of `asking` when it is normal already, as it mostly is
+    const detail::normal_path normal(asking);
+    const std::string_view from = normal.view();
     if (from.empty())
         return {{}, format::none, "ERR_INVALID_ARG_VALUE",
                 "resolve: the asking module '" + std::string(asking) + "' is not an absolute tree path"};
@@ -43,13 +46,13 @@ resolution resolver::resolve(std::string_view specifier, std::string_view asking
     } catch (const detail::resolve_failure& f) {
         // node's message, naming the specifier and the asking module where it does not
         const std::string spec(specifier);
-        auto has = [&](const std::string& s) { return f.message.find(s) != std::string::npos; };
+        auto has = [&](std::string_view s) { return f.message.find(s) != std::string::npos; };
         const bool names_spec = has("'" + spec + "'") || has("\"" + spec + "\"");
         std::string message = f.message;
         if (!names_spec)
-            message += " (resolving '" + spec + "'" + (has(from) ? "" : " from " + from) + ")";
+            message += " (resolving '" + spec + "'" + (has(from) ? "" : " from " + std::string(from)) + ")";
         else if (!has(from))
-            message += " (from " + from + ")";
+            message += " (from " + std::string(from) + ")";
         return {{}, format::none, f.code, message};
     }
 }

@@ -1,4 +1,6 @@
 // file: URL pathnames as node's resolution makes and reads them.
+#include <algorithm>
+
 #include "resolve_steps.h"
 
 namespace nativegen::detail {
@@ -47,11 +49,15 @@ std::string url_join(std::string_view input, std::string_view base) {
     while (!input.empty() && static_cast<unsigned char>(input.front()) <= 0x20) input.remove_prefix(1);
     while (!input.empty() && static_cast<unsigned char>(input.back()) <= 0x20) input.remove_suffix(1);
     std::string text;
+    text.reserve(input.size());
     for (char c : input)
         if (c != '\t' && c != '\n' && c != '\r') text += c == '\\' ? '/' : c;
-    text = text.substr(0, text.find_first_of("?#"));
+    text.resize(std::min(text.find_first_of("?#"), text.size()));
 
-    std::vector<std::string> parts;
+    // the parts, each "/" and its text: "/" never inside one, so the last
+    // starts at the last "/" (none when `out` is empty)
+    std::string out;
+    out.reserve(base.size() + text.size() + 8);
     std::string_view rest = text;
     if (rest.size() >= 2 && rest[0] == '/' && rest[1] == '/') {
         rest.remove_prefix(2);
@@ -63,47 +69,50 @@ std::string url_join(std::string_view input, std::string_view base) {
         rest = end == std::string_view::npos ? std::string_view("/") : rest.substr(end);
     }
     if (rest.empty() || rest[0] != '/') {
-        // relative: against the base's folder
+        // relative: against the base's folder, its parts as they are
         std::string_view folder = base.substr(0, base.rfind('/') + 1);
         folder.remove_prefix(folder.empty() ? 0 : 1);
-        for (std::size_t at = 0; at < folder.size();) {
-            const std::size_t end = folder.find('/', at);
-            parts.emplace_back(folder.substr(at, end - at));
-            at = end + 1;
+        if (!folder.empty()) {
+            out += '/';
+            out.append(folder.data(), folder.size() - 1);
         }
     } else {
         rest.remove_prefix(1);
     }
+    auto drop_last = [&] { if (!out.empty()) out.resize(out.rfind('/')); };
     for (std::size_t at = 0;;) {
         const std::size_t end = rest.find('/', at);
         const std::string_view part = rest.substr(at, end == std::string_view::npos ? end : end - at);
         const bool last = end == std::string_view::npos;
         if (double_dot(part)) {
-            if (!parts.empty()) parts.pop_back();
-            if (last) parts.emplace_back();
+            drop_last();
+            if (last) out += '/';
         } else if (single_dot(part)) {
-            if (last) parts.emplace_back();
+            if (last) out += '/';
         } else {
-            std::string encoded;
+            out += '/';
             for (char c : part) {
                 if (encoded_in_path(static_cast<unsigned char>(c)))
-                    append_encoded(encoded, static_cast<unsigned char>(c));
+                    append_encoded(out, static_cast<unsigned char>(c));
                 else
-                    encoded += c;
+                    out += c;
             }
-            parts.push_back(std::move(encoded));
         }
         if (last) break;
         at = end + 1;
     }
-    std::string out;
-    for (const std::string& part : parts) out += "/" + part;
     return out.empty() ? "/" : out;
 }
 
 std::string url_from_path(std::string_view path) {
-    std::string out;
-    for (char c : path) {
+    std::size_t plain = 0;  // the bytes before the first to encode, copied whole
+    while (plain < path.size() && !encoded_in_path(static_cast<unsigned char>(path[plain])) && path[plain] != '%' &&
+           path[plain] != '\\')
+        ++plain;
+    std::string out(path.substr(0, plain));
+    if (plain == path.size()) return out;
+    out.reserve(path.size() + 16);
+    for (char c : path.substr(plain)) {
         const unsigned char u = static_cast<unsigned char>(c);
         if (encoded_in_path(u) || c == '%' || c == '\\')
             append_encoded(out, u);
@@ -118,8 +127,10 @@ std::string path_from_url(std::string_view pathname) {
         if (pathname[i] == '%' && pathname[i + 1] == '2' && lower(pathname[i + 2]) == 'f')
             fail("ERR_INVALID_FILE_URL_PATH", "File URL path must not include encoded / characters: " +
                                                   std::string(pathname));
-    std::string out;
-    for (std::size_t i = 0; i < pathname.size(); ++i) {
+    // the bytes before the first '%', copied whole
+    const std::size_t plain = std::min(pathname.find('%'), pathname.size());
+    std::string out(pathname.substr(0, plain));
+    for (std::size_t i = plain; i < pathname.size(); ++i) {
         if (pathname[i] == '%' && i + 2 < pathname.size() && hex(pathname[i + 1]) >= 0 &&
             hex(pathname[i + 2]) >= 0) {
             out += static_cast<char>(hex(pathname[i + 1]) * 16 + hex(pathname[i + 2]));

@@ -1,9 +1,13 @@
-// Our resolution's time per call over a list of questions, the first pass over a fresh tree and the passes after it.
+// Our resolution's time per call over a list of questions, over the packages as the front end's libraries and as a folder on disk, the first pass over a fresh tree and the passes after it.
 //
 //   resolve_bench FOLDER QUESTIONS PASSES
 //
-// FOLDER is mounted at "/"; QUESTIONS holds one "require|import<TAB>specifier<TAB>from"
-// a line. Prints one line per mode and pass kind: "MODE first|warm MEDIAN_NS P90_NS CALLS".
+// Each package built in (resolve_bench_libraries.h) is mounted at
+// /node_modules/NAME; FOLDER, what tests/packages/fetch prints, is mounted
+// at "/" for the disk rows. QUESTIONS holds one
+// "require|import<TAB>specifier<TAB>from" a line. Prints one line per
+// variant, mode and pass kind: "VARIANT MODE first|warm MEDIAN_NS P90_NS CALLS",
+// VARIANT "libraries" or "disk".
 #include <nativegen/resolve.h>
 
 #include <algorithm>
@@ -14,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "resolve_bench_libraries.h"
+
 namespace {
 
 struct question {
@@ -21,10 +27,34 @@ struct question {
     std::string specifier, from;
 };
 
-void report(const char* mode, const char* pass, std::vector<double>& ns) {
+// Prints one row of sorted times (`ns` is sorted here).
+void report(const char* variant, const char* mode, const char* pass, std::vector<double>& ns) {
     if (ns.empty()) return;
     std::sort(ns.begin(), ns.end());
-    std::printf("%s %s %.0f %.0f %zu\n", mode, pass, ns[ns.size() / 2], ns[ns.size() * 9 / 10], ns.size());
+    std::printf("%s %s %s %.0f %.0f %zu\n", variant, mode, pass, ns[ns.size() / 2], ns[ns.size() * 9 / 10], ns.size());
+}
+
+// Times every question `passes` times over `files` (fresh: its first pass
+// reads every package.json) and prints the variant's rows.
+void run(const char* variant, const nativegen::tree& files, const std::vector<question>& questions, int passes) {
+    const nativegen::resolver resolver(files);
+    std::vector<double> ns[2][2];  // [mode][first, warm]
+    std::size_t answered = 0;
+    for (int pass = 0; pass < passes; ++pass) {
+        for (const question& q : questions) {
+            const auto start = std::chrono::steady_clock::now();
+            const nativegen::resolution r = resolver.resolve(q.specifier, q.from, q.how);
+            const auto end = std::chrono::steady_clock::now();
+            answered += r.ok();
+            ns[q.how == nativegen::mode::import][pass > 0].push_back(
+                std::chrono::duration<double, std::nano>(end - start).count());
+        }
+    }
+    report(variant, "require", "first", ns[0][0]);
+    report(variant, "require", "warm", ns[0][1]);
+    report(variant, "import", "first", ns[1][0]);
+    report(variant, "import", "warm", ns[1][1]);
+    std::fprintf(stderr, "resolve_bench: %s: %zu answers found\n", variant, answered);
 }
 
 }  // namespace
@@ -50,28 +80,18 @@ int main(int argc, char** argv) {
                              line.substr(a + 1, b - a - 1), line.substr(b + 1)});
     }
     const int passes = std::max(1, std::atoi(argv[3]));
-    nativegen::tree files;
-    if (files.mount("/", argv[1]) != nativegen::fault::none) {
+    nativegen::tree libraries;
+    for (const auto& [name, library] : resolve_bench_libraries)
+        if (libraries.mount("/node_modules/" + name, library()) != nativegen::fault::none) {
+            std::fprintf(stderr, "resolve_bench: /node_modules/%s could not be mounted\n", name.c_str());
+            return 1;
+        }
+    nativegen::tree disk;
+    if (disk.mount("/", argv[1]) != nativegen::fault::none) {
         std::fprintf(stderr, "resolve_bench: %s: not a folder\n", argv[1]);
         return 1;
     }
-    const nativegen::resolver resolver(files);
-    std::vector<double> ns[2][2];  // [mode][first, warm]
-    std::size_t answered = 0;
-    for (int pass = 0; pass < passes; ++pass) {
-        for (const question& q : questions) {
-            const auto start = std::chrono::steady_clock::now();
-            const nativegen::resolution r = resolver.resolve(q.specifier, q.from, q.how);
-            const auto end = std::chrono::steady_clock::now();
-            answered += r.ok();
-            ns[q.how == nativegen::mode::import][pass > 0].push_back(
-                std::chrono::duration<double, std::nano>(end - start).count());
-        }
-    }
-    report("require", "first", ns[0][0]);
-    report("require", "warm", ns[0][1]);
-    report("import", "first", ns[1][0]);
-    report("import", "warm", ns[1][1]);
-    std::fprintf(stderr, "resolve_bench: %zu answers found\n", answered);
+    run("libraries", libraries, questions, passes);
+    run("disk", disk, questions, passes);
     return 0;
 }
