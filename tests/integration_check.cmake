@@ -561,7 +561,8 @@ elseif(CHECK STREQUAL "snippets")
       if(block STREQUAL "README.md.cmake.2")
         file(COPY ${SOURCE}/ DESTINATION ${WORK}/${dir}/third_party/nativegen PATTERN build EXCLUDE PATTERN .git EXCLUDE)
       endif()
-      run(${CMAKE_COMMAND} -S ${WORK}/${dir} -B ${WORK}/${dir}/build -G Ninja -DCMAKE_PREFIX_PATH=${package})
+      run(${CMAKE_COMMAND} -S ${WORK}/${dir} -B ${WORK}/${dir}/build -G Ninja -DCMAKE_PREFIX_PATH=${package}
+          "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}")
       run(${CMAKE_COMMAND} --build ${WORK}/${dir}/build)
       set(name lib/fs)
       if(how STREQUAL "package")  # a file by its path

@@ -9,6 +9,13 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
+// How deep "exports" and "imports" may nest: the reading and resolution
+// both recurse once a level, and no package nests more than a few, so a
+// deeper one is refused rather than let it exhaust a thread's stack.
+constexpr int kDeepest = 256;
+
+struct too_deep {};
+
 class flattener {
 public:
     explicit flattener(package_json& p) : p_(p) {}
@@ -17,7 +24,7 @@ public:
     int add(const json& v) {
         const int at = static_cast<int>(p_.values.size());
         p_.values.push_back({});
-        fill(at, v);
+        fill(at, v, 1);
         return at;
     }
 
@@ -29,7 +36,8 @@ private:
 
     // Sets values[at] from `v`; a container's items take the next free
     // run of places, so each container's items lie side by side.
-    void fill(std::size_t at, const json& v) {
+    void fill(std::size_t at, const json& v, int depth) {
+        if (depth > kDeepest) throw too_deep{};
         value out{other_value, {nullptr, 0}, 0, 0};
         if (v.is_null()) {
             out.type = null_value;
@@ -46,10 +54,10 @@ private:
             if (object) {
                 for (auto it = v.begin(); it != v.end(); ++it) {
                     p_.values[k++] = {string_value, text(it.key()), 0, 0};
-                    fill(k++, it.value());
+                    fill(k++, it.value(), depth + 1);
                 }
             } else {
-                for (const json& item : v) fill(k++, item);
+                for (const json& item : v) fill(k++, item, depth + 1);
             }
         }
         p_.values[at] = out;
@@ -91,8 +99,15 @@ package_json read_package_json(std::string folder, std::string_view bytes) {
         const std::string& t = it->get_ref<const std::string&>();
         p.type = t == "module" ? type_module : t == "commonjs" ? type_commonjs : type_none;
     }
-    if (auto it = doc.find("exports"); it != doc.end()) p.exports = flat.add(*it);
-    if (auto it = doc.find("imports"); it != doc.end()) p.imports = flat.add(*it);
+    try {
+        if (auto it = doc.find("exports"); it != doc.end()) p.exports = flat.add(*it);
+        if (auto it = doc.find("imports"); it != doc.end()) p.imports = flat.add(*it);
+    } catch (const too_deep&) {
+        package_json refused;
+        refused.folder = std::move(p.folder);
+        refused.error = "\"exports\" or \"imports\" nested deeper than " + std::to_string(kDeepest) + " levels";
+        return refused;
+    }
     return p;
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -200,3 +201,45 @@ TEST(Resolve, AnAskingPathThatIsNotAbsolute) {
 }
 
 }  // namespace
+
+// A package.json nested past what the reading takes is one resolution
+// refuses, as it refuses one that is not JSON: never a crash.
+TEST(Resolve, APackageJsonNestedTooDeepIsAnInvalidConfig) {
+    const std::filesystem::path root = std::filesystem::temp_directory_path() / "nativegen-resolve-deep";
+    std::filesystem::remove_all(root);
+    struct Case {
+        const char* name;
+        int depth;
+        const char* open;
+        const char* close;
+        const char* code;  // "" for a resolved one
+    };
+    const Case cases[] = {
+        {"objects", 100000, "{\"default\":", "}", "ERR_INVALID_PACKAGE_CONFIG"},
+        {"arrays", 50000, "[", "]", "ERR_INVALID_PACKAGE_CONFIG"},
+        {"shallow", 200, "{\"default\":", "}", ""},
+    };
+    for (const Case& c : cases) {
+        const std::filesystem::path folder = root / "node_modules" / c.name;
+        std::filesystem::create_directories(folder);
+        std::ofstream(folder / "x.js") << "\n";
+        std::string json = "{\"exports\":";
+        for (int i = 0; i < c.depth; ++i) json += c.open;
+        json += "\"./x.js\"";
+        for (int i = 0; i < c.depth; ++i) json += c.close;
+        std::ofstream(folder / "package.json") << json << "}";
+    }
+    nativegen::tree t;
+    ASSERT_EQ(t.mount("/", root.string()), nativegen::fault::none);
+    const nativegen::resolver resolver(t);
+    for (const Case& c : cases) {
+        for (const mode how : {mode::require, mode::import}) {
+            const nativegen::resolution r = resolver.resolve(c.name, "/main.js", how);
+            EXPECT_EQ(r.code, c.code) << c.name << ": " << r.message;
+            if (!*c.code) {
+                EXPECT_EQ(r.path, std::string("/node_modules/") + c.name + "/x.js");
+            }
+        }
+    }
+    std::filesystem::remove_all(root);
+}
