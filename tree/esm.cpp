@@ -27,11 +27,11 @@ std::string legacy_main(const resolve_scope& s, std::string_view json_url, const
 }
 
 // A specifier node takes as a URL relative to the asking module's.
-bool relative_or_absolute(std::string_view spec) {
-    if (spec.empty()) return false;
-    if (spec[0] == '/') return true;
-    if (spec[0] != '.') return false;
-    return spec.size() == 1 || spec[1] == '/' || (spec[1] == '.' && (spec.size() == 2 || spec[2] == '/'));
+bool relative_or_absolute(std::string_view asked) {
+    if (asked.empty()) return false;
+    if (asked[0] == '/') return true;
+    if (asked[0] != '.') return false;
+    return asked.size() == 1 || asked[1] == '/' || (asked[1] == '.' && (asked.size() == 2 || asked[2] == '/'));
 }
 
 // FINALIZE_RESOLUTION: the file a file: URL names, which must be one.
@@ -130,19 +130,19 @@ format format_of(const resolve_scope& s, std::string_view url) {
 }
 
 resolution resolve_module(const resolve_scope& s) {
-    const std::string_view spec = s.specifier;
+    const std::string_view asked = s.specifier;
     const std::string base = url_from_path(s.asking);
     std::string url;
-    if (relative_or_absolute(spec)) {
-        url = url_join(spec, base);
-    } else if (const std::string scheme = url_scheme(spec); !scheme.empty()) {
+    if (relative_or_absolute(asked)) {
+        url = url_join(asked, base);
+    } else if (const std::string scheme = url_scheme(asked); !scheme.empty()) {
         // another scheme's URL (node:, data:, https:) is the answer as it is
-        if (scheme != "file") return {std::string(spec), format::none, {}, {}};
-        url = url_join(spec.substr(5), "/");
-    } else if (!spec.empty() && spec[0] == '#') {
-        url = package_imports_resolve(s, spec, base);
+        if (scheme != "file") return {std::string(asked), format::none, {}, {}};
+        url = url_join(asked.substr(5), "/");
+    } else if (!asked.empty() && asked[0] == '#') {
+        url = package_imports_resolve(s, asked, base);
     } else {
-        url = package_resolve(s, spec, base);
+        url = package_resolve(s, asked, base);
     }
     if (url[0] != '/') return {url, url_scheme(url) == "node" ? format::builtin : format::none, {}, {}};
     resolution r;

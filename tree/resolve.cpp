@@ -45,12 +45,12 @@ resolution resolver::resolve(std::string_view specifier, std::string_view asking
         return esm ? detail::resolve_module(s) : detail::resolve_require(s);
     } catch (const detail::resolve_failure& f) {
         // node's message, naming the specifier and the asking module where it does not
-        const std::string spec(specifier);
+        const std::string asked(specifier);
         auto has = [&](std::string_view s) { return f.message.find(s) != std::string::npos; };
-        const bool names_spec = has("'" + spec + "'") || has("\"" + spec + "\"");
+        const bool names_it = has("'" + asked + "'") || has("\"" + asked + "\"");
         std::string message = f.message;
-        if (!names_spec)
-            message += " (resolving '" + spec + "'" + (has(from) ? "" : " from " + std::string(from)) + ")";
+        if (!names_it)
+            message += " (resolving '" + asked + "'" + (has(from) ? "" : " from " + std::string(from)) + ")";
         else if (!has(from))
             message += " (from " + std::string(from) + ")";
         return {{}, format::none, f.code, message};

@@ -123,15 +123,15 @@ TEST(Resolve, EveryFailureNamesTheSpecifierAndTheAskingModule) {
                       nativegen::fault::none);
         }
         const nativegen::resolver resolver(it->second, {r.conditions, {}});
-        const std::string spec = resolve_table::specifier(r);
+        const std::string asked = resolve_table::specifier(r);
         for (const mode how : {mode::require, mode::import}) {
-            const nativegen::resolution m = resolver.resolve(spec, r.from, how);
+            const nativegen::resolution m = resolver.resolve(asked, r.from, how);
             if (m.ok()) continue;
             codes.insert(m.code);
-            const bool quoted = m.message.find("'" + spec + "'") != std::string::npos ||
-                                m.message.find("\"" + spec + "\"") != std::string::npos;
+            const bool quoted = m.message.find("'" + asked + "'") != std::string::npos ||
+                                m.message.find("\"" + asked + "\"") != std::string::npos;
             EXPECT_TRUE(quoted && m.message.find(r.from) != std::string::npos)
-                << m.code << " for '" << spec << "' from " << r.from << ": " << m.message;
+                << m.code << " for '" << asked << "' from " << r.from << ": " << m.message;
         }
     }
     EXPECT_GE(codes.size(), 10u);  // every code the table holds
