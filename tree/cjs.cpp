@@ -1,17 +1,11 @@
 // The CommonJS resolution algorithm: require()'s files, folders, node_modules walk and packages.
+#include "paths.h"
 #include "resolve_steps.h"
 #include "separators.h"
 
 namespace nativegen::detail {
 
 namespace {
-
-// The folder of the normal tree path `path`.
-std::string dirname(std::string_view path) {
-    std::size_t at = path.size();
-    while (at > 0 && !is_separator(path[at - 1])) --at;
-    return at <= 1 ? "/" : std::string(path.substr(0, at - 1));
-}
 
 // Whether the relative request, normalised as node's path.normalize
 // does, starts with "..".
@@ -189,7 +183,7 @@ resolution resolve_require(const resolve_scope& s) {
     if (request.substr(0, 5) != "node:" && is_bare_builtin(s.options, request))
         return {std::string(request), format::builtin, {}, {}};
 
-    const std::string folder = dirname(s.asking);
+    const std::string folder(parent(s.asking));
     auto answer = [&](std::string path) {
         resolution r;
         try {
@@ -201,8 +195,9 @@ resolution resolve_require(const resolve_scope& s) {
         return r;
     };
 
+    // the asking module's package: its "imports", and its own name
+    const std::string scope = package_folder(s, s.asking);
     if (!request.empty() && request[0] == '#') {
-        const std::string scope = package_folder(s, s.asking);
         const package* p = scope.empty() ? nullptr : read_package(s, scope);
         if (p && present(*p, p->imports))
             return answer(es_step(s, request, [&] {
@@ -210,8 +205,6 @@ resolution resolve_require(const resolve_scope& s) {
             }));
     }
 
-    // the asking package's own name
-    const std::string scope = package_folder(s, s.asking);
     if (!scope.empty()) {
         const package& p = *read_package(s, scope);
         if (present(p, p.exports) && p.package_name.text) {
