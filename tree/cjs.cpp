@@ -83,9 +83,7 @@ std::string package_folder(const resolve_scope& s, std::string_view path) {
 
 // An ES resolution's answer as require takes it: a file that is there.
 std::string finalize(const resolve_scope& s, const std::string& url) {
-    if (has_encoded_separator(url))
-        fail("ERR_INVALID_MODULE_SPECIFIER", "Invalid module \"" + url + "\" must not include encoded \"/\" or \"\\\" characters imported from " +
-                                     std::string(s.asking));
+    refuse_encoded_separator(s, url);
     if (url[0] != '/') fail("ERR_INVALID_URL_SCHEME", "The URL must be of scheme file: " + url);
     const std::string path = normalise(path_from_url(url));
     if (!is_file(s, path)) not_found(s, path);

@@ -36,10 +36,7 @@ bool relative_or_absolute(std::string_view asked) {
 
 // FINALIZE_RESOLUTION: the file a file: URL names, which must be one.
 std::string finalize(const resolve_scope& s, std::string_view url) {
-    if (has_encoded_separator(url))
-        fail("ERR_INVALID_MODULE_SPECIFIER", "Invalid module \"" + std::string(url) +
-                                                 "\" must not include encoded \"/\" or \"\\\" characters imported from " +
-                                                 std::string(s.asking));
+    refuse_encoded_separator(s, url);
     const std::string path = path_from_url(url);
     // node looks at the last byte alone of a path that ends in "/": the root, a folder
     const kind k = path.back() == '/' ? kind::folder : s.files.kind(path);

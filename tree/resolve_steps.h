@@ -44,8 +44,9 @@ std::string url_from_path(std::string_view path);
 // The path a file: URL pathname names, percent-decoded; an encoded "/"
 // fails with ERR_INVALID_FILE_URL_PATH.
 std::string path_from_url(std::string_view pathname);
-// Whether `text` holds %2F or %5C, in either case.
-bool has_encoded_separator(std::string_view text);
+// Fails with ERR_INVALID_MODULE_SPECIFIER when the resolved `url` holds
+// %2F or %5C, in either case: an encoded "/" or "\" names no module.
+void refuse_encoded_separator(const resolve_scope& s, std::string_view url);
 // The scheme `text` starts with ("node" of "node:fs"), lower-cased; empty
 // when it does not start with one.
 std::string url_scheme(std::string_view text);

@@ -142,12 +142,13 @@ std::string path_from_url(std::string_view pathname) {
     return out;
 }
 
-bool has_encoded_separator(std::string_view text) {
-    for (std::size_t i = 0; i + 2 < text.size(); ++i)
-        if (text[i] == '%' && ((text[i + 1] == '2' && lower(text[i + 2]) == 'f') ||
-                               (text[i + 1] == '5' && lower(text[i + 2]) == 'c')))
-            return true;
-    return false;
+void refuse_encoded_separator(const resolve_scope& s, std::string_view url) {
+    for (std::size_t i = 0; i + 2 < url.size(); ++i)
+        if (url[i] == '%' && ((url[i + 1] == '2' && lower(url[i + 2]) == 'f') ||
+                              (url[i + 1] == '5' && lower(url[i + 2]) == 'c')))
+            fail("ERR_INVALID_MODULE_SPECIFIER", "Invalid module \"" + std::string(url) +
+                                                     "\" must not include encoded \"/\" or \"\\\" characters imported from " +
+                                                     std::string(s.asking));
 }
 
 std::string url_scheme(std::string_view text) {
